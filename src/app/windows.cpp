@@ -1,0 +1,7 @@
+#include "app/windows.h"
+
+AppWindows& appWindows()
+{
+    static AppWindows windows;
+    return windows;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+class JournalWindow;
+class LoginWindow;
+class WorkerEditor;
+class WorkersList;
+class ProductsList;
+class ProductEditor;
+class OperationsList;
+class OperationEditor;
+class KindsList;
+class KindEditor;
+class NormsWindow;
+class EntryEditor;
+class SummaryReportsWindow;
+
+// The client's windows. Each is created once at start, hidden, and lives until the
+// program ends; windows reach each other through here. Tests fill in the ones they use.
+struct AppWindows {
+    JournalWindow* journal = nullptr;            // TForm1
+    WorkerEditor* workerEditor = nullptr;        // TForm2
+    ProductsList* productsList = nullptr;        // TForm3
+    OperationsList* operationsList = nullptr;    // TForm4
+    WorkersList* workersList = nullptr;          // TForm5
+    ProductEditor* productEditor = nullptr;      // TForm7
+    KindsList* kindsList = nullptr;              // TForm8
+    KindEditor* kindEditor = nullptr;            // TForm9
+    OperationEditor* operationEditor = nullptr;  // TForm10
+    EntryEditor* entryEditor = nullptr;          // TForm11
+    SummaryReportsWindow* summaryReports = nullptr;  // TForm18
+    NormsWindow* norms = nullptr;                // TForm22
+    LoginWindow* login = nullptr;                // TForm23
+};
+
+AppWindows& appWindows();

@@ -1,0 +1,70 @@
+#pragma once
+#include "db/command.h"
+#include "db/dataset.h"
+#include "db/sqlrun.h"
+
+#include <QObject>
+#include <QString>
+
+// The data module: the one database connection and the datasets and commands that
+// several windows share. Windows with statements of their own run them on this
+// connection through select()/execute() or a Command of their own.
+class DataModule : public QObject {
+    Q_OBJECT
+public:
+    explicit DataModule(QObject* parent = nullptr);
+    ~DataModule() override;
+
+    // The application's data module (the last one created).
+    static DataModule* instance();
+
+    // Disconnects, then connects with the given ODBC connection string.
+    // Returns false and keeps the driver's message in lastError() when it fails.
+    bool connectTo(const QString& connectionString);
+    bool isConnected() const;
+    QString lastError() const { return lastError_; }
+    QString connectionName() const { return connectionName_; }
+
+    // Statements of the callers' own, on the shared connection.
+    SqlRun::Result select(const QString& sql, const SqlRun::Params& params = {}) const;
+    int execute(const QString& sql, const SqlRun::Params& params = {}) const;
+
+    // The editors' duplicate guard: runs a count statement with the column "cnt"; when
+    // the count is above 0 shows the message (caption "Ошибка") and answers true.
+    bool CheckExists(const QString& sql, const QString& message);
+
+    // The shift journal of a shift: 2, 3, 4 give Smena2..Smena4, anything else Smena1.
+    Dataset* smenaForShift(int shift) const;
+    // The timesheet of shift 1..3 (no timesheet query exists for shift 4).
+    Dataset* hTabelForShift(int shift) const;
+
+    Dataset* Workers;
+    Dataset* Control;
+    Dataset* Izdel;
+    Dataset* Oper;
+    Dataset* Vid_oper;
+    Dataset* Smena1;
+    Dataset* Smena2;
+    Dataset* Smena3;
+    Dataset* Smena4;
+    Dataset* H_Tabel_1;
+    Dataset* H_Tabel_2;
+    Dataset* H_Tabel_3;
+
+    Command* DelSmena;
+    Command* H_Tabel_ins;
+    Command* Oper_ins;
+    Command* Oper_ed;
+    Command* Oper_del;
+    Command* SQL_exec;
+
+    // The text of accounts_dep.ver.delim as of the last version-gate run.
+    QString Delim;
+
+private:
+    Dataset* makeDataset(const QString& name, const QString& sql = {});
+    Command* makeCommand(const QString& name, const QString& text = {});
+
+    QString connectionName_;
+    QString lastError_;
+};

@@ -1,0 +1,79 @@
+#pragma once
+#include <QMap>
+#include <QObject>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+
+// A named query whose result is a static snapshot: rows are read when it is opened and
+// nothing refreshes by itself; close and open it again for fresh rows. Parameters are
+// bound by name (":data") and keep their values across close and open. A filter hides
+// rows already read without running a new query. One row is current (recNo counts
+// from 1; 0 means no row).
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    using RowFilter = std::function<bool(const QSqlRecord&)>;
+
+    Dataset(const QString& name, const QString& connectionName, QObject* parent = nullptr);
+
+    QString name() const { return objectName(); }
+
+    // Replacing the text closes the dataset.
+    void setSql(const QString& sql);
+    QString sql() const { return sql_; }
+    void setParam(const QString& name, const QVariant& value);
+    QVariant param(const QString& name) const { return params_.value(name); }
+
+    // Throws DbError with the driver's message when the server refuses the query.
+    void open();
+    void close();
+    void reopen() { close(); open(); }
+    bool isOpen() const { return open_; }
+
+    // Rows passing the filter.
+    int recordCount() const { return int(visible_.size()); }
+    bool isEmpty() const { return visible_.isEmpty(); }
+    int recNo() const { return current_ + 1; }
+    // Moves to row n (1-based), kept within the rows there are.
+    void setRecNo(int n);
+    void first() { setRecNo(1); }
+    void next() { setRecNo(recNo() + 1); }
+    void prior() { setRecNo(recNo() - 1); }
+
+    // A field of the current row; an invalid QVariant when there is no current row.
+    QVariant value(const QString& field) const;
+    QVariant valueAt(int row, const QString& field) const;   // row counts from 0
+    QSqlRecord record(int row) const;                          // row counts from 0
+    QSqlRecord currentRecord() const;
+    QStringList fieldNames() const;
+
+    void setFilter(const RowFilter& filter);
+    void clearFilter();
+    bool isFiltered() const { return bool(filter_); }
+
+    // Makes current the first row whose field equals value (texts compared as text,
+    // optionally ignoring case). Returns false and keeps the current row when none does.
+    bool locate(const QString& field, const QVariant& value,
+                Qt::CaseSensitivity cs = Qt::CaseSensitive);
+
+signals:
+    // The set of rows changed: opened, closed or filtered.
+    void rowsReset();
+    void currentChanged(int recNo);
+
+private:
+    void applyFilter();
+
+    QString connectionName_;
+    QString sql_;
+    QMap<QString, QVariant> params_;
+    bool open_ = false;
+    QSqlRecord fields_;
+    QVector<QSqlRecord> rows_;
+    QVector<int> visible_;
+    int current_ = -1;
+    RowFilter filter_;
+};

@@ -1,0 +1,12 @@
+#include "directories/kindslist.h"
+
+KindsList::KindsList(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TForm8"));
+    setWindowTitle(QStringLiteral("Операции"));
+}
+
+void KindsList::showDirectory()
+{
+    exec();
+}

@@ -1,0 +1,12 @@
+#include "directories/productslist.h"
+
+ProductsList::ProductsList(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TForm3"));
+    setWindowTitle(QStringLiteral("Изделия"));
+}
+
+void ProductsList::showDirectory()
+{
+    exec();
+}

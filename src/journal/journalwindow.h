@@ -1,0 +1,67 @@
+#pragma once
+#include <QDate>
+#include <QDialog>
+#include <QString>
+
+class Dataset;
+class DataModule;
+class QTimer;
+namespace Ui { class JournalWindow; }
+
+// The shift journal, "Табель": the entries of one date and one shift, with add, change,
+// delete and acceptance, and the menus to the directories, timesheet and reports.
+class JournalWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit JournalWindow(QWidget* parent = nullptr);
+    ~JournalWindow() override;
+
+    // The selected shift 1..4 (0 until the login sets it).
+    int CurrentShift = 0;
+    // The trimmed access code typed at login.
+    QString RoleCode;
+    // The shift journal last chosen by add, change or accept.
+    Dataset* CurrentJournal = nullptr;
+    // The build stamp as of the last version-gate run.
+    int BuildDate = 0;
+    int BuildTime = 0;
+
+    // The journal of the selected shift.
+    Dataset* currentShiftJournal() const;
+    // The date in the picker.
+    QDate date() const;
+    // Whether "Выходной" is ticked.
+    bool isDayOff() const;
+
+    QTimer* gateTimer() const { return gateTimer_; }
+
+    // Handlers of the user's actions (public so that tests can drive them).
+    void onActivated();
+    void onDateChosen();
+    void onShiftChosen(int shift);
+    void onDayOffToggled();
+    void onRefresh();
+    void onAdd();
+    void onChange();
+    void onDelete();
+    void onAccept();
+    void onWorkers();
+    void onProducts();
+    void onPrices();
+    void onKinds();
+    void onTimesheet();
+    void onSummaryReports();
+    void onGateTick();
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void reopenAllJournals(const QDate& date);
+    void paintShiftButtons();
+
+    Ui::JournalWindow* ui;
+    DataModule* dm;
+    QTimer* gateTimer_;
+};

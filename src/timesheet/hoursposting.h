@@ -1,0 +1,10 @@
+#pragma once
+#include <QDate>
+
+class DataModule;
+
+// Writes one worker's hours of one shift and date into the monthly timesheet: the day
+// column of the worker's row for that shift, month and year gets the sum of "time" of
+// the journal entries of that worker, shift and date (0 when none are left).
+// With mayCreate a missing row is created; without it a missing row stays missing.
+void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate);

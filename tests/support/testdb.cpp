@@ -1,0 +1,80 @@
+#include "support/testdb.h"
+
+#include "db/connectionstring.h"
+#include "db/dberror.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <stdexcept>
+
+namespace {
+
+void runAdmin(const QString& sql)
+{
+    const QString name = QStringLiteral("tabel_admin");
+    {
+        QSqlDatabase admin = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
+                                                          : QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        if (!admin.isOpen()) {
+            admin.setDatabaseName(TestDatabase::connectionStringFor(QStringLiteral("postgres")));
+            if (!admin.open())
+                throw std::runtime_error(("test server unreachable: " + admin.lastError().text()).toStdString());
+        }
+        QSqlQuery q(admin);
+        if (!q.exec(sql))
+            throw std::runtime_error((sql + ": " + q.lastError().text()).toStdString());
+    }
+}
+
+}
+
+int TestDatabase::port()
+{
+    bool ok = false;
+    const int p = qEnvironmentVariableIntValue("TABEL_TEST_PORT", &ok);
+    if (!ok)
+        throw std::runtime_error("TABEL_TEST_PORT is not set: run the tests through scripts/test");
+    return p;
+}
+
+QString TestDatabase::connectionStringFor(const QString& database)
+{
+    return ConnectionString::compose(database, QStringLiteral("127.0.0.1"), port());
+}
+
+TestDatabase::TestDatabase(const QString& prefix)
+{
+    static int counter = 0;
+    name_ = QStringLiteral("%1_%2_%3").arg(prefix.toLower()).arg(QCoreApplication::applicationPid()).arg(++counter);
+    const QString templ = qEnvironmentVariable("TABEL_TEST_TEMPLATE", QStringLiteral("tabel_template"));
+    runAdmin(QStringLiteral("drop database if exists %1").arg(name_));
+    runAdmin(QStringLiteral("create database %1 template %2").arg(name_, templ));
+    // Settings of a database are not copied with it.
+    runAdmin(QStringLiteral("alter database %1 set datestyle = 'ISO, DMY'").arg(name_));
+    dm_ = std::make_unique<DataModule>();
+    if (!dm_->connectTo(connectionString()))
+        throw std::runtime_error(("cannot connect to the test database: " + dm_->lastError()).toStdString());
+}
+
+TestDatabase::~TestDatabase()
+{
+    dm_.reset();
+    try {
+        runAdmin(QStringLiteral("drop database if exists %1").arg(name_));
+    } catch (...) {
+    }
+}
+
+QString TestDatabase::connectionString() const
+{
+    return connectionStringFor(name_);
+}
+
+QVariant TestDatabase::scalar(const QString& sql) const
+{
+    const SqlRun::Result r = dm_->select(sql);
+    return r.rows.isEmpty() ? QVariant() : r.rows.first().value(0);
+}

@@ -10,3 +10,9 @@ void KindsList::showDirectory()
 {
     exec();
 }
+
+std::optional<KindsList::Choice> KindsList::choose()
+{
+    exec();
+    return std::nullopt;
+}

@@ -10,3 +10,9 @@ void ProductsList::showDirectory()
 {
     exec();
 }
+
+std::optional<ProductsList::Choice> ProductsList::choose()
+{
+    exec();
+    return std::nullopt;
+}

@@ -1,5 +1,72 @@
 #include "app/startup.h"
+
+#include "app/loginwindow.h"
+#include "app/windows.h"
+#include "db/connectionstring.h"
+#include "db/datamodule.h"
+#include "directories/kindslist.h"
+#include "directories/operationslist.h"
+#include "directories/productslist.h"
+#include "directories/workerslist.h"
+#include "journal/entryeditor.h"
+#include "journal/journalwindow.h"
+#include "reports/summaryreportswindow.h"
+#include "ui/messages.h"
+
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QScreen>
+#include <QTranslator>
+
 namespace Startup {
-int run(QApplication& app) { return app.exec(); }
+
+void loadRussianStandardTexts(QApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+}
+
+bool connectDatabase(const QStringList& args)
+{
+    auto* dm = new DataModule(qApp);
+    if (dm->connectTo(ConnectionString::fromArguments(args)))
+        return true;
+    Messages::error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"));
+    return false;
+}
+
+void createWindows()
+{
+    AppWindows& w = appWindows();
+    w.journal = new JournalWindow;
+    w.login = new LoginWindow;
+    w.productsList = new ProductsList;
+    w.operationsList = new OperationsList;
+    w.workersList = new WorkersList;
+    w.kindsList = new KindsList;
+    w.entryEditor = new EntryEditor;
+    w.summaryReports = new SummaryReportsWindow;
+}
+
+int run(QApplication& app)
+{
+    app.setApplicationName(QStringLiteral("Табель"));
+    app.setQuitOnLastWindowClosed(false);
+    loadRussianStandardTexts(app);
+
+    QStringList args = app.arguments();
+    args.removeFirst();
+    if (!connectDatabase(args))
+        return 1;
+    createWindows();
+
+    LoginWindow* login = appWindows().login;
+    login->show();
+    const QRect screen = login->screen()->availableGeometry();
+    login->move(screen.center() - login->rect().center());
+    return app.exec();
+}
+
 }

@@ -1,37 +1,382 @@
 #include "journal/journalwindow.h"
+#include "ui_journalwindow.h"
 
+#include "app/clock.h"
+#include "app/loginwindow.h"
+#include "app/roles.h"
+#include "app/windows.h"
 #include "db/datamodule.h"
+#include "directories/kindslist.h"
+#include "directories/operationslist.h"
+#include "directories/productslist.h"
+#include "directories/workerslist.h"
+#include "journal/entryeditor.h"
+#include "journal/journalstore.h"
+#include "reports/summaryreportswindow.h"
+#include "timesheet/hoursposting.h"
+#include "ui/datasetgrid.h"
+#include "ui/guard.h"
+#include "ui/messages.h"
 
-#include <QDate>
-#include <QEvent>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
-JournalWindow::JournalWindow(QWidget* parent) : QDialog(parent), ui(nullptr), dm(DataModule::instance())
+namespace {
+
+const QColor kGreen(0, 128, 0);
+const QColor kRed(255, 0, 0);
+
+// The "OK" column: accepted entries in bold green, all others in bold red.
+class AcceptanceDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->font.setBold(true);
+        const QColor color = JournalStore::isAccepted(index.data().toString()) ? kGreen : kRed;
+        option->palette.setColor(QPalette::Text, color);
+        option->palette.setColor(QPalette::HighlightedText, color);
+    }
+};
+
+QVector<GridColumn> journalColumns()
 {
-    setObjectName(QStringLiteral("TForm1"));
-    gateTimer_ = new QTimer(this);
+    const Qt::Alignment centred = Qt::AlignCenter;
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    auto money = [](const QVariant& v) { return v.isNull() ? QString() : QLocale().toString(v.toDouble(), 'f', 2); };
+    // The stored mark is char(2) and comes back padded; it is shown as stored.
+    auto mark = [](const QVariant& v) { return v.toString().trimmed(); };
+    return {
+        {QStringLiteral("fio"), QStringLiteral("Фамилия И.О."), 250},
+        {QStringLiteral("marka"), QStringLiteral("Марка изделия"), 260},
+        {QStringLiteral("vid"), QStringLiteral("Операция"), 155},
+        {QStringLiteral("nmn"), QStringLiteral("Вид"), 157},
+        {QStringLiteral("color"), QStringLiteral("Цвет"), 64, centred},
+        {QStringLiteral("time"), QStringLiteral("Часы"), 64, right},
+        {QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), 57, right},
+        {QStringLiteral("brak"), QStringLiteral("Брак"), 49, right},
+        {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), 78, right, true, money},
+        {QStringLiteral("prize"), QStringLiteral("Премия (%)"), -1, right, false},
+        {QStringLiteral("ok"), QStringLiteral("OK"), 37, centred, true, mark},
+        {QStringLiteral("vvod"), QStringLiteral("Заведен"), 80, centred},
+    };
 }
-JournalWindow::~JournalWindow() = default;
-Dataset* JournalWindow::currentShiftJournal() const { return dm->smenaForShift(CurrentShift); }
-QDate JournalWindow::date() const { return QDate::currentDate(); }
-bool JournalWindow::isDayOff() const { return false; }
-void JournalWindow::onActivated() {}
-void JournalWindow::onDateChosen() {}
-void JournalWindow::onShiftChosen(int) {}
-void JournalWindow::onDayOffToggled() {}
-void JournalWindow::onRefresh() {}
-void JournalWindow::onAdd() {}
-void JournalWindow::onChange() {}
-void JournalWindow::onDelete() {}
-void JournalWindow::onAccept() {}
-void JournalWindow::onWorkers() {}
-void JournalWindow::onProducts() {}
-void JournalWindow::onPrices() {}
-void JournalWindow::onKinds() {}
-void JournalWindow::onTimesheet() {}
-void JournalWindow::onSummaryReports() {}
-void JournalWindow::onGateTick() {}
-bool JournalWindow::event(QEvent* e) { return QDialog::event(e); }
-bool JournalWindow::eventFilter(QObject* w, QEvent* e) { return QDialog::eventFilter(w, e); }
-void JournalWindow::reopenAllJournals(const QDate&) {}
-void JournalWindow::paintShiftButtons() {}
+
+}
+
+JournalWindow::JournalWindow(QWidget* parent)
+    : QDialog(parent), ui(new Ui::JournalWindow), dm(DataModule::instance()), store_(dm), gateTimer_(new QTimer(this))
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("TForm1"));
+    setFixedSize(1281, 585);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    // Menu.
+    auto* menuBar = new QMenuBar(this);
+    QMenu* directories = menuBar->addMenu(QStringLiteral("Справочники"));
+    directories->setObjectName(QStringLiteral("N2"));
+    directories->menuAction()->setObjectName(QStringLiteral("N2"));
+    auto addItem = [this](QWidget* to, const QString& name, const QString& text, void (JournalWindow::*handler)()) {
+        auto* action = new QAction(text, to);
+        action->setObjectName(name);
+        to->addAction(action);
+        if (handler)
+            connect(action, &QAction::triggered, this, guardedSlot(this, handler));
+        return action;
+    };
+    addItem(directories, QStringLiteral("N1"), QStringLiteral("Рабочие"), &JournalWindow::onWorkers);
+    addItem(directories, QStringLiteral("N3"), QStringLiteral("Изделия"), &JournalWindow::onProducts);
+    addItem(directories, QStringLiteral("N4"), QStringLiteral("Цены"), &JournalWindow::onPrices);
+    addItem(directories, QStringLiteral("N6"), QStringLiteral("Операции"), &JournalWindow::onKinds);
+    addItem(directories, QStringLiteral("N8"), QStringLiteral("Внеурочное"), nullptr);
+    addItem(menuBar, QStringLiteral("N11"), QStringLiteral("Табель по времени"), &JournalWindow::onTimesheet);
+    QMenu* reports = menuBar->addMenu(QStringLiteral("Отчеты"));
+    reports->setObjectName(QStringLiteral("N7"));
+    addItem(reports, QStringLiteral("N10"), QStringLiteral("Сводные отчеты"), &JournalWindow::onSummaryReports);
+    addItem(menuBar, QStringLiteral("N5"), QStringLiteral("Выход"), nullptr);
+    connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
+    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), nullptr)->setVisible(false);
+    ui->mainLayout->setMenuBar(menuBar);
+
+    // The grid shows the journal of the selected shift.
+    for (int shift = 1; shift <= 4; ++shift)
+        connect(dm->smenaForShift(shift), &Dataset::rowsReset, this, &JournalWindow::showTotals);
+    ui->DBGrid2->setItemDelegate(new QStyledItemDelegate(ui->DBGrid2));
+    showJournal(dm->Smena1);
+
+    ui->DateT->setDate(Clock::today());
+    ui->DateT->installEventFilter(this);
+    connect(ui->DateT->calendarWidget(), &QCalendarWidget::clicked, this,
+            [this] { QTimer::singleShot(0, this, guardedSlot(this, &JournalWindow::onDateChosen)); });
+    connect(ui->DateT->calendarWidget(), &QCalendarWidget::activated, this,
+            [this] { QTimer::singleShot(0, this, guardedSlot(this, &JournalWindow::onDateChosen)); });
+
+    QRadioButton* shiftButtons[] = {ui->RadioButton1, ui->RadioButton2, ui->RadioButton3, ui->RadioButton4};
+    for (int i = 0; i < 4; ++i)
+        connect(shiftButtons[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                guarded([&] { onShiftChosen(i + 1); });
+        });
+    connect(ui->CBox1, &QCheckBox::toggled, this, guardedSlot(this, &JournalWindow::onDayOffToggled));
+    connect(ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &JournalWindow::onAdd));
+    connect(ui->Button2, &QPushButton::clicked, this, guardedSlot(this, &JournalWindow::onChange));
+    connect(ui->Button3, &QPushButton::clicked, this, guardedSlot(this, &JournalWindow::onDelete));
+    connect(ui->Button8, &QPushButton::clicked, this, guardedSlot(this, &JournalWindow::onRefresh));
+    connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->DBGrid2, &QTableView::doubleClicked, this, guardedSlot(this, &JournalWindow::onAccept));
+    paintShiftButtons();
+    onDayOffToggled();
+
+    // The version gate runs every 30 s for as long as the program runs, also while the
+    // login or any dialog is open.
+    gateTimer_->setObjectName(QStringLiteral("Timer1"));
+    gateTimer_->setInterval(30000);
+    connect(gateTimer_, &QTimer::timeout, this, guardedSlot(this, &JournalWindow::onGateTick));
+    gateTimer_->start();
+}
+
+JournalWindow::~JournalWindow()
+{
+    delete ui;
+}
+
+Dataset* JournalWindow::currentShiftJournal() const
+{
+    return dm->smenaForShift(CurrentShift);
+}
+
+QDate JournalWindow::date() const
+{
+    return ui->DateT->date();
+}
+
+bool JournalWindow::isDayOff() const
+{
+    return ui->CBox1->isChecked();
+}
+
+void JournalWindow::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        QTimer::singleShot(0, this, guardedSlot(this, &JournalWindow::onActivated));
+}
+
+bool JournalWindow::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == ui->DateT && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            guarded([this] { onDateChosen(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void JournalWindow::onActivated()
+{
+    const QDate today = Clock::today();
+    ui->DateT->setDate(today);
+    if (JournalStore::isWeekend(today))
+        ui->CBox1->setChecked(true);
+    reopenAllJournals(today);
+}
+
+void JournalWindow::onDateChosen()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool done = guarded([this] { reopenAllJournals(date()); });
+    QApplication::restoreOverrideCursor();
+    if (!done)
+        return;
+    ui->CBox1->setChecked(JournalStore::isWeekend(date()));
+    ui->DBGrid2->setFocus();
+}
+
+void JournalWindow::onShiftChosen(int shift)
+{
+    CurrentShift = shift;
+    showJournal(dm->smenaForShift(shift));
+    paintShiftButtons();
+}
+
+void JournalWindow::onDayOffToggled()
+{
+    ui->CBox1->setStyleSheet(ui->CBox1->isChecked()
+                                 ? QStringLiteral("QCheckBox { background-color: rgb(255, 0, 0); color: white; "
+                                                  "font-weight: bold; padding: 2px 6px; }")
+                                 : QStringLiteral("QCheckBox { padding: 2px 6px; }"));
+}
+
+void JournalWindow::onRefresh()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool done = guarded([this] {
+        for (int shift = 1; shift <= 4; ++shift)
+            dm->smenaForShift(shift)->close();
+        for (int shift = 1; shift <= 4; ++shift)
+            dm->smenaForShift(shift)->open();
+    });
+    QApplication::restoreOverrideCursor();
+    Q_UNUSED(done);
+}
+
+void JournalWindow::onAdd()
+{
+    CurrentJournal = currentShiftJournal();
+    EntryEditor* editor = appWindows().entryEditor;
+    editor->prepareNew(date());
+    editor->exec();
+    onActivated();
+}
+
+void JournalWindow::onChange()
+{
+    CurrentJournal = currentShiftJournal();
+    const int row = CurrentJournal->recNo();
+    if (CurrentJournal->isEmpty())
+        return;
+    EntryEditor* editor = appWindows().entryEditor;
+    editor->prepareChange(CurrentJournal->currentRecord());
+    editor->exec();
+    onActivated();
+    CurrentJournal->setRecNo(row);
+}
+
+void JournalWindow::onDelete()
+{
+    Dataset* journal = currentShiftJournal();
+    const QVariant id = journal->value(QStringLiteral("id"));
+    if (id.isNull() || !id.isValid())
+        return;
+    const bool yes = Messages::question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"));
+    // The deleted entry's own worker, shift and date are posted: the list may show
+    // another date than the picker if the picker was changed without choosing.
+    const int workerId = journal->value(QStringLiteral("w_id")).toInt();
+    const int shift = journal->value(QStringLiteral("smena")).toInt();
+    const QDate day = journal->value(QStringLiteral("data")).toDate();
+    if (yes) {
+        store_.deleteEntry(id.toInt());
+    }
+    journal->reopen();
+    if (yes)
+        PostDayHours(*dm, workerId, shift, day, false);
+}
+
+void JournalWindow::onAccept()
+{
+    if (RoleCode == Roles::foremanCode())
+        return;
+    CurrentJournal = currentShiftJournal();
+    if (CurrentJournal->recordCount() < 1)
+        return;
+    const QString mark = JournalStore::toggledMark(CurrentJournal->value(QStringLiteral("ok")).toString());
+    store_.setMark(CurrentJournal->value(QStringLiteral("id")).toInt(), mark);
+    const int row = CurrentJournal->recNo();
+    CurrentJournal->reopen();
+    CurrentJournal->setRecNo(row);
+}
+
+void JournalWindow::onWorkers()
+{
+    appWindows().workersList->showDirectory();
+    onActivated();
+}
+
+void JournalWindow::onProducts()
+{
+    appWindows().productsList->showDirectory();
+    onActivated();
+}
+
+void JournalWindow::onPrices()
+{
+    appWindows().operationsList->showDirectory();
+    onActivated();
+}
+
+void JournalWindow::onKinds()
+{
+    appWindows().kindsList->showDirectory();
+    onActivated();
+}
+
+void JournalWindow::onTimesheet()
+{
+    Messages::information(QStringLiteral("Табель по времени появится в следующей версии программы."),
+                          QStringLiteral("Табель по времени"));
+}
+
+void JournalWindow::onSummaryReports()
+{
+    QDate from, to;
+    previousMonthPeriod(Clock::today(), &from, &to);
+    SummaryReportsWindow* reports = appWindows().summaryReports;
+    reports->setPeriod(from, to);
+    reports->exec();
+    onActivated();
+}
+
+void JournalWindow::onGateTick()
+{
+    if (LoginWindow* login = appWindows().login)
+        login->runVersionGate();
+}
+
+void JournalWindow::reopenAllJournals(const QDate& date)
+{
+    for (int shift = 1; shift <= 4; ++shift)
+        dm->smenaForShift(shift)->close();
+    for (int shift = 1; shift <= 4; ++shift) {
+        Dataset* journal = dm->smenaForShift(shift);
+        journal->setParam(QStringLiteral("data"), date);
+        journal->open();
+    }
+}
+
+void JournalWindow::showJournal(Dataset* journal)
+{
+    if (auto* old = ui->DBGrid2->model())
+        old->deleteLater();
+    DatasetModel* model = bindGrid(ui->DBGrid2, journal, journalColumns());
+    const int okColumn = model->columnOf(QStringLiteral("ok"));
+    ui->DBGrid2->setItemDelegateForColumn(okColumn, new AcceptanceDelegate(ui->DBGrid2));
+    showTotals();
+}
+
+void JournalWindow::showTotals()
+{
+    Dataset* journal = currentShiftJournal();
+    double total = 0;
+    int hours = 0;
+    for (int row = 0; row < journal->recordCount(); ++row) {
+        total += journal->valueAt(row, QStringLiteral("summa")).toDouble();
+        hours += journal->valueAt(row, QStringLiteral("time")).toInt();
+    }
+    ui->SummaryLabel->setText(journal->isOpen()
+                                  ? QStringLiteral("Записей: %1    Часов: %2    Сумма: %3 р.")
+                                        .arg(journal->recordCount())
+                                        .arg(hours)
+                                        .arg(QLocale().toString(total, 'f', 2))
+                                  : QString());
+}
+
+void JournalWindow::paintShiftButtons()
+{
+    QRadioButton* buttons[] = {ui->RadioButton1, ui->RadioButton2, ui->RadioButton3, ui->RadioButton4};
+    const int selected = CurrentShift >= 1 && CurrentShift <= 4 ? CurrentShift : 1;
+    for (int i = 0; i < 4; ++i)
+        buttons[i]->setStyleSheet(i + 1 == selected
+                                      ? QStringLiteral("QRadioButton { background-color: rgb(0, 128, 0); color: white; "
+                                                       "font-weight: bold; padding: 2px 6px; }")
+                                      : QStringLiteral("QRadioButton { padding: 2px 6px; }"));
+}

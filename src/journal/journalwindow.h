@@ -1,6 +1,7 @@
 #pragma once
 #include <QDate>
 #include <QDialog>
+#include "journal/journalstore.h"
 #include <QString>
 
 class Dataset;
@@ -54,14 +55,17 @@ public:
     void onGateTick();
 
 protected:
-    bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void reopenAllJournals(const QDate& date);
+    void showJournal(Dataset* journal);
+    void showTotals();
     void paintShiftButtons();
 
     Ui::JournalWindow* ui;
     DataModule* dm;
+    JournalStore store_;
     QTimer* gateTimer_;
 };

@@ -116,9 +116,10 @@ DatasetModel* bindGrid(QTableView* view, Dataset* dataset, const QVector<GridCol
             view->scrollTo(index);
         }
     };
-    QObject::connect(dataset, &Dataset::currentChanged, view, selectCurrent);
-    QObject::connect(model, &QAbstractItemModel::modelReset, view, selectCurrent);
-    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
+    // Tied to the model, so a view that later shows another dataset drops these links.
+    QObject::connect(dataset, &Dataset::currentChanged, model, selectCurrent);
+    QObject::connect(model, &QAbstractItemModel::modelReset, model, selectCurrent);
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, model,
                      [dataset](const QModelIndex& current) {
                          if (current.isValid())
                              dataset->setRecNo(current.row() + 1);

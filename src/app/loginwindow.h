@@ -1,0 +1,36 @@
+#pragma once
+#include <QDialog>
+
+class QTimer;
+namespace Ui { class LoginWindow; }
+
+// The login, "Авторизация": the application's main window. The access code picks a
+// role, the role switches off what it may not use, and the journal is shown modally;
+// when the journal closes, the program ends.
+class LoginWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit LoginWindow(QWidget* parent = nullptr);
+    ~LoginWindow() override;
+
+    QTimer* terminationTimer() const { return timer_; }
+
+    // Runs the build-version gate and shows the build in the caption.
+    void onActivated();
+    // "Вход".
+    void onEnter();
+    // "Отмена" or closing the window.
+    void onCancel();
+
+    // The gate itself; also run by the journal's timer. An outdated build starts the
+    // termination timer, says so and ends the program.
+    void runVersionGate();
+
+protected:
+    bool event(QEvent* e) override;
+    void reject() override;
+
+private:
+    Ui::LoginWindow* ui;
+    QTimer* timer_;
+};

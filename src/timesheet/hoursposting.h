@@ -8,3 +8,10 @@ class DataModule;
 // the journal entries of that worker, shift and date (0 when none are left).
 // With mayCreate a missing row is created; without it a missing row stays missing.
 void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate);
+
+// The two writing statements, for a worker, shift and date. Both compute the day's sum
+// themselves. The insert turns into an update when the row already exists.
+namespace HoursPosting {
+QString insertStatement(int w_id, int shift, const QDate& date);
+QString updateStatement(int w_id, int shift, const QDate& date);
+}

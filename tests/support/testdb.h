@@ -1,5 +1,6 @@
 #pragma once
 #include "db/datamodule.h"
+#include "db/dberror.h"
 
 #include <QString>
 #include <memory>

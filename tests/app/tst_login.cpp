@@ -1,0 +1,209 @@
+#include "app/buildstamp.h"
+#include "app/loginwindow.h"
+#include "app/roles.h"
+#include "app/termination.h"
+#include "app/windows.h"
+#include "journal/journalwindow.h"
+#include "reports/summaryreportswindow.h"
+#include "support/modal.h"
+#include "support/testdb.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
+// The login: codes, roles and what each role may use; the version gate's effects.
+class LoginTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestDatabase> db;
+    int terminations = 0;
+
+    // Fresh windows for each case: the login's switching-off is never undone.
+    void createWindows()
+    {
+        destroyWindows();
+        appWindows().journal = new JournalWindow;
+        appWindows().summaryReports = new SummaryReportsWindow;
+        appWindows().login = new LoginWindow;
+    }
+    void destroyWindows()
+    {
+        delete appWindows().login;
+        delete appWindows().summaryReports;
+        delete appWindows().journal;
+        appWindows() = AppWindows();
+    }
+    bool enabled(QWidget* window, const QString& name) const
+    {
+        if (auto* menu = window->findChild<QMenu*>(name))
+            return menu->menuAction()->isEnabled();
+        if (auto* action = window->findChild<QAction*>(name))
+            return action->isEnabled();
+        auto* widget = window->findChild<QWidget*>(name);
+        return widget && widget->isEnabled();
+    }
+    // Types the code, presses "Вход" and, if the journal opens, closes it again.
+    bool logIn(const QString& code)
+    {
+        LoginWindow* login = appWindows().login;
+        login->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(code);
+        bool journalShown = false;
+        onNextModal([&](QWidget* w) {
+            journalShown = w == appWindows().journal;
+            w->close();
+        }, 500);
+        login->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+        QTest::qWait(20);
+        return journalShown;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        db = std::make_unique<TestDatabase>(QStringLiteral("login"));
+        Termination::setHandler([this] { ++terminations; });
+    }
+    void cleanupTestCase()
+    {
+        destroyWindows();
+        Termination::setHandler({});
+        db.reset();
+    }
+    void init()
+    {
+        terminations = 0;
+        createWindows();
+    }
+    void cleanup() { QVERIFY(noTopLevelWindowOpen()); }
+
+    void rolesSwitchOffWhatTheyMayNotUse_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QStringList>("journalOff");
+        QTest::addColumn<QStringList>("reportsOff");
+        const QStringList planner{"Button1", "Button2", "Button3", "Button8", "RadioButton1", "RadioButton2", "RadioButton3",
+                                  "RadioButton4", "CBox1", "DateT", "DBGrid2", "N2", "N11"};
+        QTest::newRow("planner") << "brivel" << planner << QStringList{};
+        QTest::newRow("foreman, blanks around") << "  quolbin " << QStringList{"Button2", "Button3", "N2", "N11"}
+                                                << QStringList{"Button1", "Button2", "Button4", "Button6"};
+        QTest::newRow("storekeeper") << "fumpo" << QStringList{"Button1", "Button2", "Button3", "N2", "N11"}
+                                     << QStringList{"Button1", "Button2", "Button4", "Button6", "RadioGroup1"};
+        QTest::newRow("full access") << "61370327" << QStringList{} << QStringList{};
+        QTest::newRow("full access, short code") << "0583" << QStringList{} << QStringList{};
+    }
+    void rolesSwitchOffWhatTheyMayNotUse()
+    {
+        QFETCH(QString, code);
+        QFETCH(QStringList, journalOff);
+        QFETCH(QStringList, reportsOff);
+        Messages::Recorder recorder;
+        QVERIFY(logIn(code));
+        QVERIFY(recorder.shown.isEmpty());
+        JournalWindow* journal = appWindows().journal;
+        QCOMPARE(journal->RoleCode, code.trimmed());
+        QCOMPARE(journal->CurrentShift, 1);
+        const QStringList journalControls{"Button1", "Button2", "Button3", "Button8", "Button4", "RadioButton1", "RadioButton2",
+                                          "RadioButton3", "RadioButton4", "CBox1", "DateT", "DBGrid2", "N2", "N11", "N7", "N5"};
+        for (const QString& name : journalControls)
+            QVERIFY2(enabled(journal, name) == !journalOff.contains(name), qPrintable(name));
+        const QStringList reportControls{"Button1", "Button2", "Button3", "Button4", "Button5", "Button6", "RadioGroup1"};
+        for (const QString& name : reportControls)
+            QVERIFY2(enabled(appWindows().summaryReports, name) == !reportsOff.contains(name), qPrintable(name));
+        for (int shift = 1; shift <= 4; ++shift)
+            QCOMPARE(db->dm()->smenaForShift(shift)->param(QStringLiteral("ok")).toString(), QStringLiteral("ta"));
+        // Closing the journal ends the program, whatever the role.
+        QCOMPARE(terminations, 1);
+        QVERIFY(!appWindows().login->isVisible());
+    }
+
+    void storekeeperSeesFinishedProductsOnly()
+    {
+        QVERIFY(logIn(QStringLiteral("fumpo")));
+        QCOMPARE(appWindows().summaryReports->productKind(), 1);
+    }
+
+    void wrongCodesAreRefused_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::newRow("capitals") << "BRIVEL";
+        QTest::newRow("empty") << "";
+        QTest::newRow("blanks") << "   ";
+        QTest::newRow("unknown") << "12345";
+        QTest::newRow("inner blank") << "quol bin";
+    }
+    void wrongCodesAreRefused()
+    {
+        QFETCH(QString, code);
+        Messages::Recorder recorder;
+        appWindows().login->show();
+        QVERIFY(!logIn(code));
+        QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Введены неверные данные.")});
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(appWindows().login->findChild<QLineEdit*>(QStringLiteral("Edit1"))->text(), code);
+        QVERIFY(appWindows().login->isVisible());
+        QCOMPARE(appWindows().journal->RoleCode, code.trimmed());
+        QCOMPARE(terminations, 0);
+        appWindows().login->hide();
+    }
+
+    void cancelEndsTheProgram()
+    {
+        appWindows().login->show();
+        appWindows().login->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        QCOMPARE(terminations, 1);
+        QVERIFY(!appWindows().login->isVisible());
+    }
+
+    void activationRunsTheGateAndShowsTheBuild()
+    {
+        db->exec(QStringLiteral("delete from accounts_dep.ver"));
+        BuildStamp::setCompileTexts(QStringLiteral("Nov 21 2022"), QStringLiteral("20:43:13"));
+        Messages::Recorder recorder;
+        appWindows().login->onActivated();
+        QCOMPARE(appWindows().login->windowTitle(), QStringLiteral("Авторизация (build: 20221121.74593)"));
+        QCOMPARE(appWindows().journal->BuildDate, 20221121);
+        QCOMPARE(appWindows().journal->BuildTime, 74593);
+        QVERIFY(recorder.shown.isEmpty());
+        QVERIFY(!appWindows().login->terminationTimer()->isActive());
+        QCOMPARE(db->scalar(QStringLiteral("select d from accounts_dep.ver")).toInt(), 20221121);
+    }
+
+    void anOutdatedBuildEndsItself()
+    {
+        db->exec(QStringLiteral("delete from accounts_dep.ver"));
+        db->exec(QStringLiteral("insert into accounts_dep.ver(d, t) values (20221121, 74594)"));
+        BuildStamp::setCompileTexts(QStringLiteral("Nov 21 2022"), QStringLiteral("20:43:13"));
+        Messages::Recorder recorder;
+        // The journal's timer runs the same gate.
+        appWindows().journal->onGateTick();
+        QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")});
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(appWindows().login->terminationTimer()->isActive());
+        QCOMPARE(appWindows().login->terminationTimer()->interval(), 5000);
+        QCOMPARE(terminations, 1);
+        QCOMPARE(appWindows().journal->gateTimer()->interval(), 30000);
+        QVERIFY(appWindows().journal->gateTimer()->isActive());
+    }
+
+    void aDatabaseErrorInTheGateIsShownAndTheProgramGoesOn()
+    {
+        db->exec(QStringLiteral("alter table accounts_dep.ver rename column delim to delim_gone"));
+        Messages::Recorder recorder;
+        QTimer* timer = appWindows().journal->gateTimer();
+        timer->setInterval(1);
+        QTRY_VERIFY(!recorder.shown.isEmpty());
+        timer->setInterval(30000);
+        db->exec(QStringLiteral("alter table accounts_dep.ver rename column delim_gone to delim"));
+        QVERIFY(recorder.shown[0].text.contains(QStringLiteral("delim")));
+        QVERIFY(recorder.shown[0].icon == Messages::Icon::Error);
+        QCOMPARE(terminations, 0);
+    }
+};
+
+QTEST_MAIN(LoginTest)
+#include "tst_login.moc"

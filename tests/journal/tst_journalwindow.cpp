@@ -1,0 +1,323 @@
+#include "app/clock.h"
+#include "app/windows.h"
+#include "journal/entryeditor.h"
+#include "journal/journalstore.h"
+#include "journal/journalwindow.h"
+#include "reports/summaryreportswindow.h"
+#include "support/modal.h"
+#include "support/plantfixture.h"
+#include "ui/datasetgrid.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QtTest>
+
+// The journal window on the real server: what it lists, and what its actions change.
+class JournalWindowTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestDatabase> db;
+    JournalWindow* journal = nullptr;
+    SummaryReportsWindow* reports = nullptr;
+    const QDate monday{2024, 3, 4};
+    const QDate saturday{2024, 3, 9};
+    int ivanov = 0, petrov = 0, coded = 0;
+    qint64 bracket = 0, profile = 0;
+    int bend = 0, paint = 0, profileBend = 0;
+
+    Dataset* shown() const
+    {
+        auto* model = qobject_cast<DatasetModel*>(journal->findChild<QTableView*>(QStringLiteral("DBGrid2"))->model());
+        return model ? model->dataset() : nullptr;
+    }
+    QStringList column(Dataset* ds, const QString& field) const
+    {
+        QStringList values;
+        for (int row = 0; row < ds->recordCount(); ++row)
+            values << ds->valueAt(row, field).toString().trimmed();
+        return values;
+    }
+    int entry(int w, qint64 product, int operation, int shift, const QString& ok, int colour = 0, int hours = 8, QDate d = {})
+    {
+        Plant::Entry e;
+        e.w_id = w; e.i_id = product; e.o_id = operation; e.smena = shift; e.ok = ok; e.color = colour; e.time = hours;
+        e.data = d.isValid() ? d : monday;
+        return Plant::entry(*db, e);
+    }
+    void showDate(const QDate& d)
+    {
+        journal->findChild<QDateEdit*>(QStringLiteral("DateT"))->setDate(d);
+        journal->onDateChosen();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        db = std::make_unique<TestDatabase>(QStringLiteral("journal"));
+        ivanov = Plant::worker(*db, QStringLiteral("Иванов И.И."));
+        petrov = Plant::worker(*db, QStringLiteral("Петров П.П."));
+        // A person of the shared directory that the journal finds by its code only.
+        coded = Plant::person(*db, 900001, QStringLiteral("Абрамов А.А."), QStringLiteral("4711"));
+        bracket = Plant::product(*db, QStringLiteral("КР-100"));
+        profile = Plant::product(*db, QStringLiteral("ПР-20"));
+        bend = Plant::operation(*db, bracket, Plant::kind(*db, QStringLiteral("Гибка")), 0, 10);
+        paint = Plant::operation(*db, bracket, Plant::kind(*db, QStringLiteral("Покраска")), 0, 5);
+        profileBend = Plant::operation(*db, profile, db->scalar(QStringLiteral("select id from accounts_dep.vid_oper where vid='Гибка'")).toInt(), 1, 7);
+        journal = new JournalWindow;
+        reports = new SummaryReportsWindow;
+        appWindows().journal = journal;
+        appWindows().summaryReports = reports;
+        appWindows().entryEditor = new EntryEditor;
+        for (int shift = 1; shift <= 4; ++shift)
+            db->dm()->smenaForShift(shift)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+        journal->CurrentShift = 1;
+        journal->RoleCode = QStringLiteral("0583");
+    }
+    void cleanupTestCase()
+    {
+        delete appWindows().entryEditor;
+        delete reports;
+        delete journal;
+        appWindows() = AppWindows();
+        Clock::setToday({});
+        db.reset();
+    }
+    void init()
+    {
+        db->exec(QStringLiteral("delete from accounts_dep.smena"));
+        db->exec(QStringLiteral("delete from accounts_dep.h_tabel"));
+        journal->findChild<QRadioButton*>(QStringLiteral("RadioButton1"))->setChecked(true);
+    }
+    void cleanup() { QVERIFY(noTopLevelWindowOpen()); }
+
+    void listsOnlyMarkedRowsOfTheDateAndShift()
+    {
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"));
+        entry(petrov, bracket, bend, 1, QStringLiteral("ok"));
+        entry(ivanov, bracket, paint, 1, QStringLiteral("да"), 1011);
+        entry(ivanov, profile, profileBend, 1, QStringLiteral("ta"));
+        entry(petrov, profile, profileBend, 1, QString());           // NULL mark
+        entry(4711, bracket, bend, 1, QStringLiteral("no"));
+        entry(123456, bracket, bend, 1, QStringLiteral("no"));       // nobody's
+        entry(ivanov, bracket, bend, 2, QStringLiteral("no"));       // another shift
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"), 0, 8, monday.addDays(1));
+        showDate(monday);
+        Dataset* ds = shown();
+        QCOMPARE(ds, db->dm()->Smena1);
+        QCOMPARE(column(ds, QStringLiteral("fio")),
+                 QStringList({"Абрамов А.А.", "Иванов И.И.", "Иванов И.И.", "Петров П.П."}));
+        QCOMPARE(column(ds, QStringLiteral("ok")), QStringList({"no", "no", "да", "ok"}));
+        QCOMPARE(column(ds, QStringLiteral("nmn")).first(), QStringLiteral("Готовая продукция"));
+        QCOMPARE(db->dm()->Smena2->recordCount(), 1);
+    }
+
+    void amountSubtractsDefects()
+    {
+        Plant::Entry e;
+        e.w_id = ivanov; e.i_id = bracket; e.o_id = bend; e.data = monday; e.kol_vo = 10; e.brak = 3; e.cena = 12.125;
+        Plant::entry(*db, e);
+        showDate(monday);
+        QCOMPARE(shown()->value(QStringLiteral("summa")).toDouble(), 84.88);
+        QCOMPARE(shown()->value(QStringLiteral("kol_vo")).toInt(), 10);
+    }
+
+    void shiftOneSortsByWorkerProductKindAndColourOthersByWorkerOnly()
+    {
+        for (int shift : {1, 2}) {
+            entry(petrov, profile, profileBend, shift, QStringLiteral("no"));
+            entry(ivanov, bracket, paint, shift, QStringLiteral("no"), 7035);
+            entry(ivanov, bracket, paint, shift, QStringLiteral("no"), 1);
+            entry(ivanov, bracket, bend, shift, QStringLiteral("no"));
+        }
+        showDate(monday);
+        Dataset* first = db->dm()->Smena1;
+        QCOMPARE(column(first, QStringLiteral("fio")), QStringList({"Иванов И.И.", "Иванов И.И.", "Иванов И.И.", "Петров П.П."}));
+        QCOMPARE(column(first, QStringLiteral("vid")), QStringList({"Гибка", "Покраска", "Покраска", "Гибка"}));
+        QCOMPARE(column(first, QStringLiteral("color")), QStringList({"0", "1", "7035", "0"}));
+        Dataset* second = db->dm()->Smena2;
+        QCOMPARE(column(second, QStringLiteral("fio")), QStringList({"Иванов И.И.", "Иванов И.И.", "Иванов И.И.", "Петров П.П."}));
+    }
+
+    void shiftChoiceShowsThatShiftsJournal()
+    {
+        entry(ivanov, bracket, bend, 3, QStringLiteral("no"));
+        showDate(monday);
+        journal->findChild<QRadioButton*>(QStringLiteral("RadioButton3"))->setChecked(true);
+        QCOMPARE(journal->CurrentShift, 3);
+        QCOMPARE(shown(), db->dm()->Smena3);
+        QCOMPARE(shown()->recordCount(), 1);
+        QVERIFY(journal->findChild<QRadioButton*>(QStringLiteral("RadioButton3"))->styleSheet().contains(QStringLiteral("rgb(0, 128, 0)")));
+        QVERIFY(!journal->findChild<QRadioButton*>(QStringLiteral("RadioButton1"))->styleSheet().contains(QStringLiteral("rgb(0, 128, 0)")));
+        journal->findChild<QRadioButton*>(QStringLiteral("RadioButton4"))->setChecked(true);
+        QCOMPARE(shown(), db->dm()->Smena4);
+        QCOMPARE(journal->currentShiftJournal(), db->dm()->Smena4);
+    }
+
+    void dayOffFollowsTheChosenDate()
+    {
+        auto* dayOff = journal->findChild<QCheckBox*>(QStringLiteral("CBox1"));
+        showDate(saturday);
+        QVERIFY(dayOff->isChecked());
+        QVERIFY(dayOff->styleSheet().contains(QStringLiteral("rgb(255, 0, 0)")));
+        showDate(monday);
+        QVERIFY(!dayOff->isChecked());
+        // Activation on a weekday keeps a manual tick; on a weekend it ticks the box.
+        dayOff->setChecked(true);
+        Clock::setToday(monday);
+        journal->onActivated();
+        QVERIFY(dayOff->isChecked());
+        QCOMPARE(journal->date(), monday);
+        dayOff->setChecked(false);
+        Clock::setToday(saturday.addDays(1));
+        journal->onActivated();
+        QVERIFY(dayOff->isChecked());
+        Clock::setToday({});
+    }
+
+    void typingADateWithoutChoosingItReadsNothing()
+    {
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"));
+        showDate(monday.addDays(1));
+        QCOMPARE(shown()->recordCount(), 0);
+        journal->findChild<QDateEdit*>(QStringLiteral("DateT"))->setDate(monday);
+        QCOMPARE(shown()->recordCount(), 0);
+        journal->findChild<QPushButton*>(QStringLiteral("Button8"))->click();   // "Обновить" keeps the parameters
+        QCOMPARE(shown()->recordCount(), 0);
+        QTest::keyClick(journal->findChild<QDateEdit*>(QStringLiteral("DateT")), Qt::Key_Return);
+        QCOMPARE(shown()->recordCount(), 1);
+    }
+
+    void deleteAsksThenRepostsTheDay_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<int>("rowsLeft");
+        QTest::addColumn<int>("hoursLeft");
+        QTest::newRow("yes") << true << 1 << 3;
+        QTest::newRow("no") << false << 2 << 11;
+    }
+    void deleteAsksThenRepostsTheDay()
+    {
+        QFETCH(bool, answer);
+        QFETCH(int, rowsLeft);
+        QFETCH(int, hoursLeft);
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"), 0, 8);
+        entry(ivanov, bracket, paint, 1, QStringLiteral("no"), 5, 3);
+        db->exec(QStringLiteral("insert into accounts_dep.h_tabel(w_id, smena, month, year, d4) values (%1, 1, 3, 2024, 11)").arg(ivanov));
+        showDate(monday);
+        QCOMPARE(shown()->value(QStringLiteral("vid")).toString(), QStringLiteral("Гибка"));
+        Messages::Recorder recorder;
+        recorder.answers << answer;
+        journal->onDelete();
+        QCOMPARE(recorder.shown.size(), 1);
+        QCOMPARE(recorder.shown[0].text, QStringLiteral("Удалить позицию из списка?"));
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Удаление"));
+        QVERIFY(recorder.shown[0].icon == Messages::Icon::Question);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), rowsLeft);
+        QCOMPARE(shown()->recordCount(), rowsLeft);
+        QCOMPARE(db->scalar(QStringLiteral("select d4 from accounts_dep.h_tabel where w_id=%1").arg(ivanov)).toInt(), hoursLeft);
+    }
+
+    void deletePostsTheDeletedEntrysDayEvenIfThePickerMoved()
+    {
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"), 0, 8);
+        db->exec(QStringLiteral("insert into accounts_dep.h_tabel(w_id, smena, month, year, d4) values (%1, 1, 3, 2024, 8)").arg(ivanov));
+        showDate(monday);
+        journal->findChild<QDateEdit*>(QStringLiteral("DateT"))->setDate(monday.addDays(2));   // typed, not chosen
+        Messages::Recorder recorder;
+        journal->onDelete();
+        QCOMPARE(db->scalar(QStringLiteral("select d4 from accounts_dep.h_tabel where w_id=%1").arg(ivanov)).toInt(), 0);
+    }
+
+    void actionsOnAnEmptyListDoNothing()
+    {
+        showDate(monday);
+        QVERIFY(shown()->isEmpty());
+        Messages::Recorder recorder;
+        journal->onDelete();
+        journal->onChange();
+        journal->onAccept();
+        QVERIFY(recorder.shown.isEmpty());
+        QVERIFY(noTopLevelWindowOpen());
+    }
+
+    void doubleClickTogglesAcceptance_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("role");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("да becomes no") << "да" << "0583" << "no";
+        QTest::newRow("ok becomes no") << "ok" << "fumpo" << "no";
+        QTest::newRow("no becomes ok") << "no" << "0583" << "ok";
+        QTest::newRow("other text becomes ok") << "OK" << "61370327" << "ok";
+        QTest::newRow("foreman changes nothing") << "no" << "quolbin" << "no";
+    }
+    void doubleClickTogglesAcceptance()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, role);
+        QFETCH(QString, after);
+        entry(petrov, bracket, bend, 1, QStringLiteral("no"));
+        const int id = entry(ivanov, bracket, paint, 1, before, 3);
+        showDate(monday);
+        shown()->setRecNo(2);
+        QCOMPARE(shown()->value(QStringLiteral("id")).toInt(), id);
+        journal->RoleCode = role;
+        journal->onAccept();
+        journal->RoleCode = QStringLiteral("0583");
+        QCOMPARE(db->scalar(QStringLiteral("select trim(ok) from accounts_dep.smena where id=%1").arg(id)).toString(), after);
+        QCOMPARE(shown()->recNo(), 2);   // the list is re-read and stays on the row
+        QCOMPARE(shown()->value(QStringLiteral("ok")).toString().trimmed(), after);
+    }
+
+    void acceptanceMarks_data()
+    {
+        QTest::addColumn<QString>("mark");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("ok") << "ok" << true;
+        QTest::newRow("да") << "да" << true;
+        QTest::newRow("no") << "no" << false;
+        QTest::newRow("upper OK") << "OK" << false;
+        QTest::newRow("Да") << "Да" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void acceptanceMarks()
+    {
+        QFETCH(QString, mark);
+        QFETCH(bool, accepted);
+        QCOMPARE(JournalStore::isAccepted(mark), accepted);
+    }
+
+    void summaryReportsProposeThePreviousMonth_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::newRow("January") << QDate(2025, 1, 15) << QDate(2024, 12, 1) << QDate(2025, 1, 1);
+        QTest::newRow("March") << QDate(2024, 3, 31) << QDate(2024, 2, 1) << QDate(2024, 3, 1);
+    }
+    void summaryReportsProposeThePreviousMonth()
+    {
+        QFETCH(QDate, today);
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        showDate(QDate(2020, 6, 6));   // the period follows today, not the picker
+        Clock::setToday(today);
+        QDate seenFrom, seenTo;
+        onNextModal([&](QWidget* w) {
+            seenFrom = reports->periodFrom();
+            seenTo = reports->periodTo();
+            QCOMPARE(w->objectName(), QStringLiteral("TForm18"));
+            w->close();
+        });
+        journal->onSummaryReports();
+        Clock::setToday({});
+        QCOMPARE(seenFrom, from);
+        QCOMPARE(seenTo, to);
+        QCOMPARE(journal->date(), today);   // returning re-activates the journal
+    }
+};
+
+QTEST_MAIN(JournalWindowTest)
+#include "tst_journalwindow.moc"

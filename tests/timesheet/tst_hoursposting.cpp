@@ -1,0 +1,142 @@
+#include "support/plantfixture.h"
+#include "timesheet/hoursposting.h"
+
+#include <QtTest>
+
+// Posting a worker's day into the monthly timesheet, on the real server.
+class HoursPostingTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestDatabase> db;
+    int worker17 = 0;
+    qint64 product = 0;
+    int operation = 0;
+
+    int day(int w, int shift, int month, int year, int n) const
+    {
+        return db->scalar(QStringLiteral("select d%1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 and month=%4 and year=%5")
+                              .arg(n).arg(w).arg(shift).arg(month).arg(year))
+            .toInt();
+    }
+    int rows(int w) const
+    {
+        return db->scalar(QStringLiteral("select count(*) from accounts_dep.h_tabel where w_id=%1").arg(w)).toInt();
+    }
+    int total(int w, int shift, int month, int year) const
+    {
+        QString sum;
+        for (int n = 1; n <= 31; ++n)
+            sum += (n > 1 ? "+" : "") + QStringLiteral("d%1").arg(n);
+        return db->scalar(QStringLiteral("select %1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 and month=%4 and year=%5")
+                              .arg(sum).arg(w).arg(shift).arg(month).arg(year))
+            .toInt();
+    }
+    int addEntry(int w, const QDate& d, int shift, int hours, int colour = 0)
+    {
+        Plant::Entry e;
+        e.w_id = w; e.i_id = product; e.o_id = operation; e.data = d; e.smena = shift; e.time = hours; e.color = colour;
+        return Plant::entry(*db, e);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        db = std::make_unique<TestDatabase>(QStringLiteral("posting"));
+        worker17 = Plant::worker(*db, QStringLiteral("Семнадцатый С.С."));
+        product = Plant::product(*db, QStringLiteral("КР-100"));
+        operation = Plant::operation(*db, product, Plant::kind(*db, QStringLiteral("Гибка")), 0, 10);
+    }
+    void cleanupTestCase() { db.reset(); }
+    void init()
+    {
+        db->exec(QStringLiteral("delete from accounts_dep.smena"));
+        db->exec(QStringLiteral("delete from accounts_dep.h_tabel"));
+    }
+
+    void theWorkedExample()
+    {
+        const QDate d(2024, 3, 5);
+        const int first = addEntry(worker17, d, 2, 4);
+        PostDayHours(*db->dm(), worker17, 2, d, true);
+        QCOMPARE(rows(worker17), 1);
+        QCOMPARE(day(worker17, 2, 3, 2024, 5), 4);
+        QCOMPARE(total(worker17, 2, 3, 2024), 4);   // every other day is 0
+
+        const int second = addEntry(worker17, d, 2, 3, 5);
+        PostDayHours(*db->dm(), worker17, 2, d, true);
+        QCOMPARE(rows(worker17), 1);
+        QCOMPARE(day(worker17, 2, 3, 2024, 5), 7);
+        PostDayHours(*db->dm(), worker17, 2, d, true);   // unchanged entries: unchanged row
+        QCOMPARE(day(worker17, 2, 3, 2024, 5), 7);
+
+        db->exec(QStringLiteral("delete from accounts_dep.smena where id=%1").arg(second));
+        PostDayHours(*db->dm(), worker17, 2, d, false);
+        QCOMPARE(day(worker17, 2, 3, 2024, 5), 4);
+        db->exec(QStringLiteral("delete from accounts_dep.smena where id=%1").arg(first));
+        PostDayHours(*db->dm(), worker17, 2, d, false);
+        QCOMPARE(day(worker17, 2, 3, 2024, 5), 0);
+        QCOMPARE(rows(worker17), 1);
+    }
+
+    void withoutCreationAMissingRowStaysMissing()
+    {
+        addEntry(worker17, QDate(2024, 4, 1), 1, 8);
+        PostDayHours(*db->dm(), worker17, 1, QDate(2024, 4, 1), false);
+        QCOMPARE(rows(worker17), 0);
+    }
+
+    void zeroHoursStillCreateTheRow()
+    {
+        addEntry(worker17, QDate(2024, 4, 2), 1, 0);
+        PostDayHours(*db->dm(), worker17, 1, QDate(2024, 4, 2), true);
+        QCOMPARE(rows(worker17), 1);
+        QCOMPARE(total(worker17, 1, 4, 2024), 0);
+    }
+
+    void eachShiftHasItsOwnRow()
+    {
+        const QDate d(2024, 5, 31);
+        addEntry(worker17, d, 1, 8);
+        addEntry(worker17, d, 4, 3);
+        PostDayHours(*db->dm(), worker17, 1, d, true);
+        PostDayHours(*db->dm(), worker17, 4, d, true);
+        QCOMPARE(rows(worker17), 2);
+        QCOMPARE(day(worker17, 1, 5, 2024, 31), 8);
+        QCOMPARE(day(worker17, 4, 5, 2024, 31), 3);
+    }
+
+    void februaryDaysPastTheMonthStayZero_data()
+    {
+        QTest::addColumn<QDate>("date");
+        QTest::newRow("leap year") << QDate(2024, 2, 29);
+        QTest::newRow("last day") << QDate(2023, 2, 28);
+    }
+    void februaryDaysPastTheMonthStayZero()
+    {
+        QFETCH(QDate, date);
+        addEntry(worker17, date, 3, 6);
+        PostDayHours(*db->dm(), worker17, 3, date, true);
+        QCOMPARE(day(worker17, 3, 2, date.year(), date.day()), 6);
+        for (int n = date.day() + 1; n <= 31; ++n)
+            QCOMPARE(day(worker17, 3, 2, date.year(), n), 0);
+    }
+
+    // Two workstations that both counted no row, then both insert: one row, all hours.
+    void concurrentFirstPostingsKeepOneRowWithAllHours()
+    {
+        const QDate d(2024, 6, 3);
+        DataModule second;
+        QVERIFY(second.connectTo(db->connectionString()));
+        addEntry(worker17, d, 1, 4);
+        db->exec(HoursPosting::insertStatement(worker17, 1, d));
+        addEntry(worker17, d, 1, 3, 9);
+        second.execute(HoursPosting::insertStatement(worker17, 1, d));
+        QCOMPARE(rows(worker17), 1);
+        QCOMPARE(day(worker17, 1, 6, 2024, 3), 7);
+        // A twin row cannot be written by any other means either.
+        QVERIFY_THROWS_EXCEPTION(DbError, second.execute(QStringLiteral(
+            "insert into accounts_dep.h_tabel(smena, w_id, month, year, d3) values (1, %1, 6, 2024, 4)").arg(worker17)));
+    }
+};
+
+QTEST_GUILESS_MAIN(HoursPostingTest)
+#include "tst_hoursposting.moc"

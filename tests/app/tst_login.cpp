@@ -7,6 +7,7 @@
 #include "reports/summaryreportswindow.h"
 #include "support/modal.h"
 #include "support/testdb.h"
+#include "ui/messages.h"
 
 #include <QAction>
 #include <QGroupBox>

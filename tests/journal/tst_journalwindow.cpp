@@ -7,6 +7,7 @@
 #include "support/modal.h"
 #include "support/plantfixture.h"
 #include "ui/datasetgrid.h"
+#include "ui/messages.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -258,8 +259,8 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QString, role);
         QFETCH(QString, after);
-        entry(petrov, bracket, bend, 1, QStringLiteral("no"));
-        const int id = entry(ivanov, bracket, paint, 1, before, 3);
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"));
+        const int id = entry(petrov, bracket, paint, 1, before, 3);
         showDate(monday);
         shown()->setRecNo(2);
         QCOMPARE(shown()->value(QStringLiteral("id")).toInt(), id);

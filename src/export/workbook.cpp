@@ -1,0 +1,122 @@
+#include "export/workbook.h"
+
+#include <QFile>
+#include <QStringList>
+#include <xlsxwriter.h>
+#include <algorithm>
+
+Workbook::Workbook()
+{
+    sheets_.push_back(Sheet{QStringLiteral("Лист1"), {}, {}});
+}
+
+bool Workbook::isCellInRange(int column, int row)
+{
+    return column >= 1 && column <= kMaxColumns && row >= 1 && row <= kMaxRows;
+}
+
+Workbook::Cell& Workbook::cell(int sheet, int column, int row)
+{
+    return sheets_[sheet - 1].cells[qMakePair(row, column)];
+}
+
+const Workbook::Cell* Workbook::findCell(int sheet, int column, int row) const
+{
+    if (!hasSheet(sheet))
+        return nullptr;
+    const auto& cells = sheets_[sheet - 1].cells;
+    const auto it = cells.constFind(qMakePair(row, column));
+    return it == cells.cend() ? nullptr : &it.value();
+}
+
+double Workbook::widthForText(const QString& text, bool bold)
+{
+    // Excel measures widths in characters of the standard font; bold letters are about a
+    // tenth wider, and a little margin keeps the text off the grid lines.
+    qsizetype longest = 0;
+    const QStringList lines = text.split(u'\n');
+    for (const QString& line : lines)
+        longest = std::max(longest, line.trimmed().size());
+    const double width = double(longest) * (bold ? 1.1 : 1.0) + 1.5;
+    return std::min(width, 255.0);
+}
+
+void Workbook::fitColumn(int sheet, int column)
+{
+    Sheet& s = sheets_[sheet - 1];
+    double width = 0;
+    for (auto it = s.cells.cbegin(); it != s.cells.cend(); ++it)
+        if (it.key().second == column)
+            width = std::max(width, widthForText(it.value().text, it.value().bold));
+    if (width > 0)
+        s.widths[column] = width;
+}
+
+double Workbook::columnWidth(int sheet, int column) const
+{
+    return hasSheet(sheet) ? sheets_[sheet - 1].widths.value(column, 0.0) : 0.0;
+}
+
+bool Workbook::saveXlsx(const QString& path, const QString& tempDir, QString* error) const
+{
+    const QByteArray fileName = QFile::encodeName(path);
+    QByteArray tmp = QFile::encodeName(tempDir);
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_FALSE;
+    options.tmpdir = tmp.isEmpty() ? nullptr : tmp.data();
+    lxw_workbook* book = workbook_new_opt(fileName.constData(), &options);
+    if (!book) {
+        if (error)
+            *error = QStringLiteral("не удалось создать книгу");
+        return false;
+    }
+
+    // One format per combination of "@" and bold, made only when used.
+    lxw_format* formats[2][2] = {{nullptr, nullptr}, {nullptr, nullptr}};
+    auto formatFor = [&](const Cell& c) -> lxw_format* {
+        if (!c.asText && !c.bold)
+            return nullptr;
+        lxw_format*& f = formats[c.asText][c.bold];
+        if (!f) {
+            f = workbook_add_format(book);
+            if (c.asText)
+                format_set_num_format_index(f, 49);   // Excel's built-in "@", Text
+            if (c.bold)
+                format_set_bold(f);
+        }
+        return f;
+    };
+
+    lxw_error failure = LXW_NO_ERROR;
+    for (const Sheet& sheet : sheets_) {
+        const QByteArray name = sheet.name.toUtf8();
+        lxw_worksheet* ws = workbook_add_worksheet(book, name.constData());
+        if (!ws) {
+            failure = LXW_ERROR_MEMORY_MALLOC_FAILED;
+            break;
+        }
+        for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend() && failure == LXW_NO_ERROR; ++it) {
+            const QByteArray text = it.value().text.toUtf8();
+            failure = worksheet_write_string(ws, lxw_row_t(it.key().first - 1), lxw_col_t(it.key().second - 1),
+                                             text.constData(), formatFor(it.value()));
+        }
+        for (auto it = sheet.widths.cbegin(); it != sheet.widths.cend() && failure == LXW_NO_ERROR; ++it)
+            failure = worksheet_set_column(ws, lxw_col_t(it.key() - 1), lxw_col_t(it.key() - 1), it.value(), nullptr);
+        if (failure != LXW_NO_ERROR)
+            break;
+    }
+    if (failure != LXW_NO_ERROR) {
+        // Nothing is written to disk before workbook_close(); drop the half-built book.
+        lxw_workbook_free(book);
+        if (error)
+            *error = QString::fromUtf8(lxw_strerror(failure));
+        return false;
+    }
+    const lxw_error closed = workbook_close(book);
+    if (closed != LXW_NO_ERROR) {
+        if (error)
+            *error = QString::fromUtf8(lxw_strerror(closed));
+        return false;
+    }
+    return true;
+}

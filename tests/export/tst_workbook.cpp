@@ -1,0 +1,268 @@
+#include "export/optest_xlsx.h"
+#include "export/spreadsheet.h"
+#include "ui/messages.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The spreadsheet layer: the four operations, their results and messages, and the real
+// .xlsx file they leave behind.
+class WorkbookTest : public QObject {
+    Q_OBJECT
+    QStringList opened;        // files the viewer was asked to open
+    bool viewerAnswer = true;
+
+    QString showAndTakeFile(Spreadsheet& excel)
+    {
+        opened.clear();
+        const int shown = excel.ShowExcel(true);
+        if (shown != 1 || opened.size() != 1)
+            return {};
+        return opened.first();
+    }
+
+private slots:
+    void init()
+    {
+        opened.clear();
+        viewerAnswer = true;
+        Spreadsheet::setViewer([this](const QString& path) {
+            opened << path;
+            return viewerAnswer;
+        });
+    }
+    void cleanup()
+    {
+        for (const QString& f : opened)
+            QFile::remove(f);
+        Spreadsheet::setViewer({});
+    }
+
+    void everyValueIsWrittenAsTextIntoARealWorkbook()
+    {
+        Messages::Recorder recorder;
+        Spreadsheet excel;
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        const QStringList texts = {QStringLiteral("Марка"), QStringLiteral("0012"), QStringLiteral("12,5"),
+                                   QStringLiteral("=1+1"), QStringLiteral("O'Brien <&> \"x\""),
+                                   QStringLiteral("100%\\")};
+        for (int i = 0; i < texts.size(); ++i)
+            QCOMPARE(excel.WriteCell(1, i + 1, 1, texts[i]), 1);
+        QCOMPARE(excel.WriteCell(1, 2, 3, QStringLiteral("Заготовки")), 1);
+        QCOMPARE(excel.WriteCell(1, 3, 3, QString()), 1);   // writes nothing
+
+        const QString file = showAndTakeFile(excel);
+        QVERIFY(!file.isEmpty());
+        QVERIFY(recorder.shown.isEmpty());
+        QCOMPARE(excel.lastShownFile(), file);
+        QVERIFY(file.endsWith(QStringLiteral(".xlsx")));
+        QCOMPARE(QFileInfo(file).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+
+        const optest::XlsxSheet sheet = optest::readSheet1(file);
+        QVERIFY(sheet.ok);
+        QCOMPARE(sheet.sheetName, QStringLiteral("Лист1"));
+        const QStringList refs = {QStringLiteral("A1"), QStringLiteral("B1"), QStringLiteral("C1"),
+                                  QStringLiteral("D1"), QStringLiteral("E1"), QStringLiteral("F1")};
+        for (int i = 0; i < refs.size(); ++i) {
+            QCOMPARE(sheet.text(refs[i]), texts[i]);
+            QCOMPARE(sheet.cells.value(refs[i]).type, QStringLiteral("s"));   // a string, not a number or formula
+        }
+        QCOMPARE(sheet.text(QStringLiteral("B3")), QStringLiteral("Заготовки"));
+        QVERIFY(!sheet.has(QStringLiteral("C3")));
+        QVERIFY(!sheet.isBold(QStringLiteral("A1")));
+        QVERIFY(sheet.widths.isEmpty());   // WriteCell sets no width
+
+        const QList<QStringList> csv = optest::xlsx2csvRows(file);
+        QVERIFY(csv.size() >= 2);
+        QCOMPARE(csv[0].value(0), QStringLiteral("Марка"));
+        QCOMPARE(csv[0].value(1), QStringLiteral("0012"));
+        QCOMPARE(csv[0].value(3), QStringLiteral("=1+1"));
+    }
+
+    void formattedCellsCarryTextFormatBoldAndWidth()
+    {
+        Messages::Recorder recorder;
+        Spreadsheet excel;
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        QCOMPARE(excel.ShowExcel(false), 1);   // hidden while written
+        QVERIFY(opened.isEmpty());
+        QCOMPARE(excel.WriteCellFormatted(1, 1, 1, QStringLiteral("Табель за март"), false, false, true), 1);
+        QCOMPARE(excel.WriteCellFormatted(1, 2, 2, QStringLiteral("01"), true, true, false), 1);
+        QCOMPARE(excel.WriteCellFormatted(1, 2, 3, QStringLiteral("Иванов Иван Иванович"), true, true, true), 1);
+        QCOMPARE(excel.WriteCellFormatted(1, 3, 2, QStringLiteral("7"), false, true, false), 1);
+        // A later plain write keeps the cell's format, as a spreadsheet keeps it.
+        QCOMPARE(excel.WriteCell(1, 2, 2, QStringLiteral("02")), 1);
+        // Bold is always set: false clears it.
+        QCOMPARE(excel.WriteCellFormatted(1, 4, 4, QStringLiteral("жирный"), false, false, true), 1);
+        QCOMPARE(excel.WriteCellFormatted(1, 4, 4, QStringLiteral("обычный"), false, false, false), 1);
+
+        QCOMPARE(excel.workbook()->columnWidth(1, 2),
+                 Workbook::widthForText(QStringLiteral("Иванов Иван Иванович"), true));
+        QVERIFY(excel.workbook()->columnWidth(1, 3) < excel.workbook()->columnWidth(1, 2));
+        QCOMPARE(excel.workbook()->columnWidth(1, 1), 0.0);   // no autofit asked
+
+        const QString file = showAndTakeFile(excel);
+        QVERIFY(!file.isEmpty());
+        QVERIFY(recorder.shown.isEmpty());
+        const optest::XlsxSheet sheet = optest::readSheet1(file);
+        QVERIFY(sheet.ok);
+        QVERIFY(sheet.isBold(QStringLiteral("A1")));
+        QVERIFY(!sheet.isTextFormat(QStringLiteral("A1")));
+        QCOMPARE(sheet.text(QStringLiteral("B2")), QStringLiteral("02"));
+        QVERIFY(sheet.isTextFormat(QStringLiteral("B2")));
+        QVERIFY(!sheet.isBold(QStringLiteral("B2")));
+        QVERIFY(sheet.isTextFormat(QStringLiteral("B3")));
+        QVERIFY(sheet.isBold(QStringLiteral("B3")));
+        QVERIFY(!sheet.isTextFormat(QStringLiteral("C2")));
+        QCOMPARE(sheet.text(QStringLiteral("D4")), QStringLiteral("обычный"));
+        QVERIFY(!sheet.isBold(QStringLiteral("D4")));
+        // The width follows the longest text of the column, wide enough for all of it.
+        QVERIFY(!sheet.widths.contains(1));
+        // (the file keeps Excel's own rounding of a width, a fraction of a character more)
+        QVERIFY(sheet.widths.value(2) >= excel.workbook()->columnWidth(1, 2));
+        QVERIFY(sheet.widths.value(2) < excel.workbook()->columnWidth(1, 2) + 1);
+        QVERIFY(sheet.widths.value(2) >= QStringLiteral("Иванов Иван Иванович").size());
+        QVERIFY(sheet.widths.value(3) >= 1 && sheet.widths.value(3) < 5);
+    }
+
+    void refusedWritesSayWhereAndAnswerMinusOne_data()
+    {
+        QTest::addColumn<int>("sheet");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("caption");
+        const QString sheetCaption = QStringLiteral("Ошибочный номер листа Microsoft Excel");
+        const QString excelCaption = QStringLiteral("Ошибка Microsoft Excel");
+        QTest::newRow("sheet 1 fine") << 1 << 3 << 7 << 5 << 1 << QString();
+        QTest::newRow("last cell of a sheet") << 1 << 16384 << 1048576 << 5 << 1 << QString();
+        QTest::newRow("sheet 0") << 0 << 1 << 1 << 5 << -1 << sheetCaption;
+        QTest::newRow("sheet 2 does not exist") << 2 << 1 << 1 << 5 << -1 << sheetCaption;
+        QTest::newRow("column 0") << 1 << 0 << 1 << 5 << -1 << excelCaption;
+        QTest::newRow("row 0") << 1 << 1 << 0 << 5 << -1 << excelCaption;
+        QTest::newRow("column past the sheet") << 1 << 16385 << 1 << 5 << -1 << excelCaption;
+        QTest::newRow("row past the sheet") << 1 << 1 << 1048577 << 5 << -1 << excelCaption;
+        QTest::newRow("text longer than a cell holds") << 1 << 1 << 1 << 32768 << -1 << excelCaption;
+        QTest::newRow("longest text a cell holds") << 1 << 1 << 1 << 32767 << 1 << QString();
+        QTest::newRow("empty text on a bad sheet") << 9 << 0 << 0 << 0 << 1 << QString();
+    }
+    void refusedWritesSayWhereAndAnswerMinusOne()
+    {
+        QFETCH(int, sheet);
+        QFETCH(int, column);
+        QFETCH(int, row);
+        QFETCH(int, length);
+        QFETCH(int, result);
+        QFETCH(QString, caption);
+        const QString text(length, u'ж');
+        for (bool formatted : {false, true}) {
+            Messages::Recorder recorder;
+            Spreadsheet excel;
+            QCOMPARE(excel.OpenWorkbook(QString()), 1);
+            const int answer = formatted ? excel.WriteCellFormatted(sheet, column, row, text, true, true, true)
+                                         : excel.WriteCell(sheet, column, row, text);
+            QCOMPARE(answer, result);
+            if (caption.isEmpty()) {
+                QVERIFY(recorder.shown.isEmpty());
+                continue;
+            }
+            QCOMPARE(recorder.shown.size(), 1);
+            QCOMPARE(recorder.shown[0].text, QStringLiteral("Ошибка при записи: лист %1, столбец %2, строка %3")
+                                                 .arg(sheet).arg(column).arg(row));
+            QCOMPARE(recorder.shown[0].caption, caption);
+            QVERIFY(recorder.shown[0].icon == Messages::Icon::Error);
+            QVERIFY(!excel.workbook()->findCell(1, 1, 1));   // nothing written
+        }
+    }
+
+    void withoutAWorkbookWritesFailAndShowingDoesNothing()
+    {
+        Messages::Recorder recorder;
+        Spreadsheet excel;
+        QCOMPARE(excel.ShowExcel(true), 1);
+        QVERIFY(opened.isEmpty());
+        QVERIFY(recorder.shown.isEmpty());
+        QCOMPARE(excel.WriteCell(1, 1, 1, QStringLiteral("x")), -1);
+        QCOMPARE(recorder.shown.size(), 1);
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибочный номер листа Microsoft Excel"));
+        QCOMPARE(recorder.shown[0].text, QStringLiteral("Ошибка при записи: лист 1, столбец 1, строка 1"));
+    }
+
+    void workbooksAreOnlyMadeNew()
+    {
+        Messages::Recorder recorder;
+        Spreadsheet excel;
+        QCOMPARE(excel.OpenWorkbook(QStringLiteral("/tmp/prices.xlsx")), -1);
+        QCOMPARE(recorder.shown.size(), 1);
+        QCOMPARE(recorder.shown[0].text, QStringLiteral("Ошибка открытия файла Microsoft Excel."));
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(recorder.shown[0].icon == Messages::Icon::Error);
+        QVERIFY(!excel.workbook());
+    }
+
+    void eachOpeningStartsAnEmptyWorkbookAndEachShowingANewFile()
+    {
+        Messages::Recorder recorder;
+        Spreadsheet excel;
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        excel.WriteCell(1, 1, 1, QStringLiteral("первая"));
+        const QString first = showAndTakeFile(excel);
+        QStringList files{first};
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        excel.WriteCell(1, 2, 2, QStringLiteral("вторая"));
+        const QString second = showAndTakeFile(excel);
+        files << second;
+        opened = files;   // removed by cleanup()
+        QVERIFY(!first.isEmpty() && !second.isEmpty());
+        QVERIFY(first != second);
+        QVERIFY(QFileInfo::exists(first));
+        const optest::XlsxSheet sheet = optest::readSheet1(second);
+        QVERIFY(sheet.ok);
+        QVERIFY(!sheet.has(QStringLiteral("A1")));
+        QCOMPARE(sheet.text(QStringLiteral("B2")), QStringLiteral("вторая"));
+        QCOMPARE(optest::readSheet1(first).text(QStringLiteral("A1")), QStringLiteral("первая"));
+    }
+
+    void aWorkbookNothingCanShowIsKeptAndItsFileNamed()
+    {
+        Messages::Recorder recorder;
+        viewerAnswer = false;
+        Spreadsheet excel;
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        excel.WriteCell(1, 1, 1, QStringLiteral("цены"));
+        QCOMPARE(excel.ShowExcel(true), -1);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(recorder.shown.size(), 1);
+        QVERIFY(recorder.shown[0].text.startsWith(QStringLiteral("Невозможно открыть Microsoft Excel.")));
+        QVERIFY(recorder.shown[0].text.contains(opened.first()));
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(optest::readSheet1(opened.first()).text(QStringLiteral("A1")), QStringLiteral("цены"));
+    }
+
+    void aTempFolderThatCannotTakeTheFileFailsTheOpening()
+    {
+        Messages::Recorder recorder;
+        QTemporaryDir base;
+        const QByteArray saved = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(base.path() + QStringLiteral("/missing")));
+        Spreadsheet excel;
+        const int answer = excel.OpenWorkbook(QString());
+        qputenv("TMPDIR", saved);
+        if (saved.isEmpty())
+            qunsetenv("TMPDIR");
+        QCOMPARE(answer, -1);
+        QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Ошибка открытия файла Microsoft Excel.")});
+    }
+
+    void theExportsHaveTwoHandles()
+    {
+        QVERIFY(&Spreadsheet::reports() != &Spreadsheet::timesheet());
+        QCOMPARE(&Spreadsheet::reports(), &Spreadsheet::reports());
+    }
+};
+
+QTEST_MAIN(WorkbookTest)
+#include "tst_workbook.moc"

@@ -1,16 +1,334 @@
 #include "journal/entryeditor.h"
+#include "ui_entryeditor.h"
 
-EntryEditor::EntryEditor(QWidget* parent) : QDialog(parent)
+#include "app/clock.h"
+#include "app/windows.h"
+#include "db/datamodule.h"
+#include "journal/entryprice.h"
+#include "journal/journalwindow.h"
+#include "timesheet/hoursposting.h"
+#include "ui/guard.h"
+#include "ui/messages.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace {
+
+// A whole number from the journal as the text of a box; numbers are whole in this
+// journal, a fraction would keep its point and be refused on saving.
+QString numberText(const QVariant& value)
 {
-    setObjectName(QStringLiteral("TForm11"));
+    const QString text = value.toString().trimmed();
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (ok && number == double(qint64(number)))
+        return QString::number(qint64(number));
+    return text;
 }
 
-void EntryEditor::prepareNew(const QDate&)
+QDate dateOf(const QVariant& value)
 {
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        const QDate iso = QDate::fromString(text.left(10), Qt::ISODate);
+        return iso.isValid() ? iso : QDate::fromString(text.left(10), QStringLiteral("dd.MM.yyyy"));
+    }
+    return value.toDate();
+}
+
+}
+
+EntryEditor::EntryEditor(QWidget* parent)
+    : QDialog(parent), ui(new Ui::EntryEditor), dm(DataModule::instance()), store(new EntryStore(*dm))
+{
+    ui->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    connect(ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &EntryEditor::onSave));
+    connect(ui->Button2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->Button3, &QPushButton::clicked, this, guardedSlot(this, &EntryEditor::onChooseWorker));
+    connect(ui->Button4, &QPushButton::clicked, this, guardedSlot(this, &EntryEditor::onChooseOperation));
+
+    // A click on the worker or operation box opens its list; leaving quantity or
+    // hours shows the new amount.
+    const std::initializer_list<QWidget*> watched{ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit6};
+    for (QWidget* box : watched)
+        box->installEventFilter(this);
+    // Tab leaves the date picker as it leaves every other box, instead of walking
+    // through day, month and year; the arrow keys still move between them.
+    ui->DTimeP->installEventFilter(this);
+    if (QLineEdit* dateText = ui->DTimeP->findChild<QLineEdit*>())
+        dateText->installEventFilter(this);
+    ui->Edit1->setCursor(Qt::PointingHandCursor);
+    ui->Edit2->setCursor(Qt::PointingHandCursor);
+
+    ui->Edit4->setText(QStringLiteral("0"));
+    ui->Edit6->setText(QStringLiteral("0"));
+}
+
+EntryEditor::~EntryEditor()
+{
+    delete ui;
+}
+
+JournalWindow* EntryEditor::journal() const
+{
+    return appWindows().journal;
+}
+
+void EntryEditor::prepareNew(const QDate& date)
+{
+    ui->DTimeP->setDate(date);
+    ui->Edit1->clear();
+    ui->Edit2->clear();
+    ui->Edit3->clear();
+    ui->Edit5->clear();
+    ui->Edit4->setText(QStringLiteral("0"));
+    ui->Edit6->setText(QStringLiteral("0"));
     setWindowTitle(QStringLiteral("Заведение новой позиции"));
+    mode_ = 1;
 }
 
-void EntryEditor::prepareChange(const QSqlRecord&)
+void EntryEditor::prepareChange(const QSqlRecord& row)
 {
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
+    mode_ = 2;
+
+    cena = row.value(QStringLiteral("cena")).toDouble();
+    const double quantity = row.value(QStringLiteral("kol_vo")).toDouble();
+    ui->Edit7->setText(EntryPrice::shown(cena));
+    ui->Edit9->setText(EntryPrice::shown(quantity * cena));
+
+    const QDate date = dateOf(row.value(QStringLiteral("data")));
+    ui->DTimeP->setDate(date);
+
+    const QString vid = row.value(QStringLiteral("vid")).toString();
+    ui->Edit1->setText(row.value(QStringLiteral("fio")).toString().trimmed());
+    ui->Edit2->setText(EntryStore::operationText(row.value(QStringLiteral("marka")).toString(), vid,
+                                                 row.value(QStringLiteral("naimen")).toInt()));
+    ui->Edit3->setText(numberText(row.value(QStringLiteral("kol_vo"))));
+    ui->Edit4->setText(numberText(row.value(QStringLiteral("brak"))));
+
+    w_id = row.value(QStringLiteral("w_id")).toInt();
+    i_id = row.value(QStringLiteral("i_id")).toInt();
+    o_id = row.value(QStringLiteral("o_id")).toInt();
+    ui->Edit6->setText(QString::number(row.value(QStringLiteral("time")).toInt()));
+
+    if (EntryStore::isPaint(vid.trimmed())) {
+        setColourBoxEnabled(true);
+        ui->Edit5->setText(QString::number(row.value(QStringLiteral("color")).toInt()));
+    } else {
+        setColourBoxEnabled(false);
+    }
+
+    // The operations list starts afresh: its base price shows again only when an
+    // operation is chosen.
+    dm->Oper->close();
+    dm->Oper->clearFilter();
+
+    changedId_ = row.value(QStringLiteral("id")).toInt();
+    leftWorker_ = w_id;
+    leftShift_ = row.contains(QStringLiteral("smena")) ? row.value(QStringLiteral("smena")).toInt()
+                                                      : (journal() ? journal()->CurrentShift : 0);
+    leftDate_ = date;
+}
+
+void EntryEditor::onChooseWorker()
+{
+    WorkersList* list = appWindows().workersList;
+    if (!list)
+        return;
+    if (const auto worker = list->choose()) {
+        workerChosen(*worker);
+        ui->Button4->setFocus();   // the operation comes next
+    } else {
+        ui->Button3->setFocus();
+    }
+}
+
+void EntryEditor::workerChosen(const WorkersList::Choice& worker)
+{
+    ui->Edit1->setText(worker.fio.trimmed());
+    w_id = worker.id;
+}
+
+void EntryEditor::onChooseOperation()
+{
+    OperationsList* list = appWindows().operationsList;
+    if (!list)
+        return;
+    int locateId = 0;
+    if (mode_ != 1) {
+        JournalWindow* j = journal();
+        if (j && j->CurrentJournal)
+            locateId = j->CurrentJournal->value(QStringLiteral("o_id")).toInt();
+    }
+    const auto operation = list->choose(locateId);
+    if (operation)
+        operationChosen(*operation);
+    applyColourRule();
+    recomputePrices();
+    if (operation)
+        ui->Edit3->setFocus();     // the quantity comes next
+    else
+        ui->Button4->setFocus();
+}
+
+void EntryEditor::operationChosen(const OperationsList::Choice& operation)
+{
+    i_id = operation.productId;
+    o_id = operation.id;
+    // The factors of the moment of choosing: the journal's day-off box and shift.
+    JournalWindow* j = journal();
+    cena = EntryPrice::finalPrice(operation.cena, j && j->isDayOff(), j ? j->CurrentShift : 0);
+    ui->Edit2->setText(EntryStore::operationText(store->marka(i_id), operation.vid, operation.naimen));
+}
+
+void EntryEditor::applyColourRule()
+{
+    setColourBoxEnabled(EntryStore::isPaint(ui->Edit2->text()));
+}
+
+void EntryEditor::setColourBoxEnabled(bool enabled)
+{
+    if (!enabled)
+        ui->Edit5->clear();
+    ui->Edit5->setEnabled(enabled);
+    ui->Label6->setEnabled(enabled);
+}
+
+void EntryEditor::recomputePrices()
+{
+    if (ui->Edit6->text().trimmed().isEmpty())
+        ui->Edit6->setText(QStringLiteral("0"));
+    if (ui->Edit3->text().trimmed().isEmpty())
+        ui->Edit3->setText(QStringLiteral("0"));
+    ui->Edit7->setText(EntryPrice::shown(cena));
+    // An invalid value (Oper closed or empty) reads as 0.
+    ui->Edit8->setText(EntryPrice::shown(dm->Oper->value(QStringLiteral("cena")).toDouble()));
+    ui->Edit9->setText(EntryPrice::shown(ui->Edit3->text().trimmed().toDouble() * cena));
+}
+
+QWidget* EntryEditor::controlOf(EntryStore::Field field) const
+{
+    switch (field) {
+    case EntryStore::Field::Worker: return ui->Button3;
+    case EntryStore::Field::Operation: return ui->Button4;
+    case EntryStore::Field::Quantity: return ui->Edit3;
+    case EntryStore::Field::Defects: return ui->Edit4;
+    case EntryStore::Field::Colour: return ui->Edit5;
+    case EntryStore::Field::Hours: return ui->Edit6;
+    }
+    return ui->Button3;
+}
+
+void EntryEditor::onSave()
+{
+    const EntryInput input{ui->Edit1->text(), ui->Edit2->text(), ui->Edit3->text(),
+                           ui->Edit4->text(), ui->Edit5->text(), ui->Edit6->text()};
+    if (const auto problem = EntryStore::check(input)) {
+        Messages::error(problem->message, QStringLiteral("Ошибка"));
+        // Straight back to the box to mend, so the keyboard goes on from there.
+        controlOf(problem->field)->setFocus();
+        return;
+    }
+
+    JournalWindow* j = journal();
+    EntryRow row;
+    row.w_id = w_id;
+    row.i_id = i_id;
+    row.o_id = o_id;
+    row.cena = cena;
+    row.quantity = EntryStore::number(input.quantity);
+    row.defects = EntryStore::number(input.defects);
+    row.colour = EntryStore::number(input.colour);
+    row.hours = EntryStore::number(input.hours);
+    row.date = ui->DTimeP->date();
+    row.shift = j ? j->CurrentShift : 0;
+    Dataset* journalSet = dm->smenaForShift(row.shift);
+    const bool isNew = mode_ == 1;
+    const int ownId = changedId_ != 0 ? changedId_ : journalSet->value(QStringLiteral("id")).toInt();
+
+    if (isNew ? store->isDuplicate(row) : store->isDuplicate(row, ownId))
+        return;
+
+    if (isNew) {
+        store->insert(row, Clock::today());
+    } else if (store->update(row, ownId, Clock::today()) == 0) {
+        // Deleted at another workstation meanwhile: nothing was written.
+        Messages::error(QStringLiteral("Позиция не найдена: она удалена из журнала. Изменения не записаны."),
+                        QStringLiteral("Ошибка"));
+        return;
+    }
+
+    const int recNo = journalSet->recNo();
+    journalSet->close();
+    journalSet->open();
+    if (journalSet->recordCount() >= 1 && recNo >= 1)
+        journalSet->setRecNo(recNo);
+
+    dm->H_Tabel_1->close();
+    dm->H_Tabel_2->close();
+    dm->H_Tabel_3->close();
+
+    PostDayHours(*dm, row.w_id, row.shift, row.date, true);
+    // A change that moved the entry away from its worker, shift or date leaves that day
+    // with fewer hours: post it too, so the timesheet keeps no hours of a gone entry.
+    if (!isNew && (leftWorker_ != row.w_id || leftShift_ != row.shift || leftDate_ != row.date)) {
+        PostDayHours(*dm, leftWorker_, leftShift_, leftDate_, false);
+        leftWorker_ = row.w_id;
+        leftShift_ = row.shift;
+        leftDate_ = row.date;
+    }
+
+    const std::initializer_list<QLineEdit*> boxes{ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit4, ui->Edit5,
+                                                  ui->Edit6, ui->Edit7, ui->Edit8, ui->Edit9};
+    for (QLineEdit* box : boxes)
+        box->clear();
+    accept();
+}
+
+void EntryEditor::done(int result)
+{
+    closing_ = true;
+    QDialog::done(result);
+    closing_ = false;
+}
+
+void EntryEditor::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    ui->Button3->setFocus();
+}
+
+bool EntryEditor::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress && (watched == ui->DTimeP || watched->parent() == ui->DTimeP)) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+            focusNextPrevChild(!back);
+            return true;
+        }
+    }
+    if ((watched == ui->Edit1 || watched == ui->Edit2) && e->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(e);
+        if (mouse->button() == Qt::LeftButton && static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
+            if (watched == ui->Edit1)
+                guarded([this] { onChooseWorker(); });
+            else
+                guarded([this] { onChooseOperation(); });
+            return true;
+        }
+    }
+    if ((watched == ui->Edit3 || watched == ui->Edit6) && e->type() == QEvent::FocusOut && !closing_) {
+        // Another window or a popup taking the focus is not leaving the box.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            guarded([this] { recomputePrices(); });
+    }
+    return QDialog::eventFilter(watched, e);
 }

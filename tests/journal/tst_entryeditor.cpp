@@ -1,0 +1,949 @@
+#include "app/clock.h"
+#include "app/windows.h"
+#include "db/datamodule.h"
+#include "db/sqltext.h"
+#include "journal/entryeditor.h"
+#include "journal/entryprice.h"
+#include "journal/entrystore.h"
+#include "journal/journalwindow.h"
+#include "support/modal.h"
+#include "support/testdb.h"
+#include "ui/messages.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QtTest>
+#include <clocale>
+
+namespace {
+
+const QString kFillAll = QStringLiteral("Все поля должны быть заполнены!");
+const QString kDuplicate = QStringLiteral("Позиция с такими параметрами уже заведена!");
+
+}
+
+// The journal entry editor against the real server: prices, colour rule, validation,
+// duplicate guard, the written rows and the timesheet posting, driven by its handlers
+// and from the keyboard.
+class EntryEditorTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestDatabase> db;
+    JournalWindow* journal = nullptr;
+    EntryEditor* editor = nullptr;
+    QLocale localeBefore;
+
+    const QDate day{2024, 3, 5};     // a Tuesday
+    const QDate today{2024, 3, 7};
+
+    int ivanov = 0, petrov = 0;      // workers
+    int bracket = 0, profile = 0;    // products
+    int cutting = 0, painting = 0;   // operations: cutting brackets, painting profiles
+
+    DataModule* dm() const { return db->dm(); }
+
+    template <class T>
+    T* child(QObject* parent, const char* name) const
+    {
+        T* w = parent->findChild<T*>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no child %s", name);
+        return w;
+    }
+    QLineEdit* box(const char* name) const { return child<QLineEdit>(editor, name); }
+    QString text(const char* name) const { return box(name)->text(); }
+    // The control that has the focus (a date picker rather than its inner line edit).
+    static QString focusName()
+    {
+        QWidget* w = QApplication::focusWidget();
+        if (!w)
+            return QStringLiteral("<none>");
+        return w->objectName().startsWith(u"qt_") ? w->parentWidget()->objectName() : w->objectName();
+    }
+    QCheckBox* dayOffBox() const { return child<QCheckBox>(journal, "CBox1"); }
+
+    int insertId(const QString& sql) const { return db->scalar(sql + QStringLiteral(" returning id")).toInt(); }
+    int count(const QString& sql) const { return db->scalar(sql).toInt(); }
+    int entries() const { return count(QStringLiteral("select count(*) from accounts_dep.smena")); }
+
+    OperationsList::Choice operation(int operId) const
+    {
+        const SqlRun::Result r = dm()->select(QStringLiteral(
+            "select o.id, o.i_id, v.vid, o.naimen, (select min(price) from accounts_dep.norm n where n.o_id=o.id) base "
+            "from accounts_dep.oper o join accounts_dep.vid_oper v on v.id=o.vid where o.id=%1").arg(operId));
+        const QSqlRecord row = r.rows.value(0);
+        OperationsList::Choice c;
+        c.id = row.value(QStringLiteral("id")).toInt();
+        c.productId = row.value(QStringLiteral("i_id")).toInt();
+        c.vid = row.value(QStringLiteral("vid")).toString().trimmed();
+        c.naimen = row.value(QStringLiteral("naimen")).toInt();
+        c.cena = row.value(QStringLiteral("base")).toDouble();
+        return c;
+    }
+    WorkersList::Choice worker(int id) const
+    {
+        return {id, db->scalar(QStringLiteral("select fio from accounts_dep.person where id=%1").arg(id)).toString()};
+    }
+
+    // What the two lists would hand back, followed by what the editor does after its
+    // operation list closes.
+    void choose(int workerId, int operId)
+    {
+        editor->workerChosen(worker(workerId));
+        editor->operationChosen(operation(operId));
+        editor->applyColourRule();
+        editor->recomputePrices();
+    }
+    void fill(const QString& quantity, const QString& hours, const QString& colour, const QString& defects)
+    {
+        box("Edit3")->setText(quantity);
+        box("Edit6")->setText(hours);
+        box("Edit5")->setText(colour);
+        box("Edit4")->setText(defects);
+    }
+    // A journal row written straight into the table.
+    int entry(int workerId, int operId, const QDate& date, int shift, int colour, int hours,
+              const QString& ok = QStringLiteral("no"))
+    {
+        const OperationsList::Choice op = operation(operId);
+        return insertId(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, "
+                                       "color, time, vvod, ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, "
+                                       "id_cons_use) values (%1, %2, %3, 11.25, 40, 1, '%4', %5, %6, %7, '01.03.2024', "
+                                       "'%8', 5, 7, 8, 9.5, 10, 11)")
+                            .arg(workerId).arg(op.productId).arg(operId).arg(SqlText::date(date)).arg(shift)
+                            .arg(colour).arg(hours).arg(ok));
+    }
+    QSqlRecord stored(int id) const
+    {
+        return dm()->select(QStringLiteral("select * from accounts_dep.smena where id=%1").arg(id)).rows.value(0);
+    }
+    int lastId() const { return db->scalar(QStringLiteral("select max(id) from accounts_dep.smena")).toInt(); }
+    // Hours of a worker's timesheet day; -1 when the worker has no row for that shift and month.
+    int postedHours(int workerId, int shift, const QDate& date) const
+    {
+        const QVariant v = db->scalar(QStringLiteral("select d%1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 "
+                                                     "and month=%4 and year=%5")
+                                          .arg(date.day()).arg(workerId).arg(shift).arg(date.month()).arg(date.year()));
+        return v.isValid() && !v.isNull() ? v.toInt() : -1;
+    }
+    // The journal shows the shift's entries of the day, as it does after its activation.
+    void openJournal(int shift, const QDate& date)
+    {
+        journal->CurrentShift = shift;
+        Dataset* set = dm()->smenaForShift(shift);
+        set->close();
+        set->setParam(QStringLiteral("data"), date);
+        set->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+        set->open();
+        journal->CurrentJournal = set;
+    }
+    // "Изменить" on the journal row of that entry.
+    void changeEntry(int id, int shift, const QDate& date)
+    {
+        openJournal(shift, date);
+        QVERIFY(journal->CurrentJournal->locate(QStringLiteral("id"), id));
+        editor->prepareChange(journal->CurrentJournal->currentRecord());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        localeBefore = QLocale();
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        db = std::make_unique<TestDatabase>(QStringLiteral("entry"));
+        ivanov = insertId(QStringLiteral("insert into accounts_dep.person(fio, s_staffpos_hl) values ('Иванов Иван Иванович', 'Цех 1')"));
+        petrov = insertId(QStringLiteral("insert into accounts_dep.person(fio, s_staffpos_hl) values ('Петров Пётр Петрович', 'Цех 1')"));
+        bracket = insertId(QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv(s_caption) values ('КР-100 ')"));
+        profile = insertId(QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv(s_caption) values ('ПН-60')"));
+        const int cut = insertId(QStringLiteral("insert into accounts_dep.vid_oper(vid) values ('Резка')"));
+        const int paint = insertId(QStringLiteral("insert into accounts_dep.vid_oper(vid) values ('Порошковая покраска')"));
+        cutting = insertId(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id) values (%1, 0, %2)").arg(cut).arg(bracket));
+        painting = insertId(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id) values (%1, 1, %2)").arg(paint).arg(profile));
+        db->exec(QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) values (%1, 100, 0, 10), (%1, 120, 5, 11),"
+                                " (%2, 50, 0, 12.5), (%2, 60, 5, 14)").arg(cutting).arg(painting));
+
+        journal = new JournalWindow;
+        editor = new EntryEditor;
+        appWindows().journal = journal;
+        appWindows().entryEditor = editor;
+    }
+
+    void cleanupTestCase()
+    {
+        appWindows().journal = nullptr;
+        appWindows().entryEditor = nullptr;
+        delete editor;
+        delete journal;
+        db.reset();
+        Clock::setToday(QDate());
+        QLocale::setDefault(localeBefore);
+    }
+
+    void init()
+    {
+        db->exec(QStringLiteral("delete from accounts_dep.smena"));
+        db->exec(QStringLiteral("delete from accounts_dep.h_tabel"));
+        Clock::setToday(today);
+        dayOffBox()->setChecked(false);
+        for (int shift = 4; shift >= 1; --shift)
+            openJournal(shift, day);
+        dm()->Oper->close();
+        editor->prepareNew(day);
+    }
+
+    void cleanup()
+    {
+        const bool nothingLeftOpen = noTopLevelWindowOpen();
+        if (editor->isVisible())
+            editor->reject();   // so that one failure does not spoil the next tests
+        QVERIFY(nothingLeftOpen);
+    }
+
+    // ---- layout and hand-overs ---------------------------------------------------------
+
+    void controlsTabOrderAndCaptions()
+    {
+        QCOMPARE(editor->objectName(), QStringLiteral("TForm11"));
+        QCOMPARE(child<QGroupBox>(editor, "GroupBox1")->title(), QStringLiteral("Закрыто мастером"));
+        QCOMPARE(child<QPushButton>(editor, "Button1")->text(), QStringLiteral("Запись"));
+        QVERIFY(child<QPushButton>(editor, "Button1")->isDefault());
+        QCOMPARE(child<QPushButton>(editor, "Button2")->text(), QStringLiteral("Отмена"));
+        QCOMPARE(child<QPushButton>(editor, "Button3")->text(), QStringLiteral("..."));
+        QCOMPARE(child<QPushButton>(editor, "Button4")->text(), QStringLiteral("..."));
+        for (const char* name : {"Edit3", "Edit4", "Edit5", "Edit6"})
+            QVERIFY2(box(name)->inherits("DigitsEdit"), name);
+        for (const char* name : {"Edit1", "Edit2", "Edit7", "Edit8", "Edit9"}) {
+            QVERIFY2(box(name)->isReadOnly(), name);
+            QVERIFY2(!(box(name)->focusPolicy() & Qt::TabFocus), name);
+        }
+
+        // Tab walks the input controls in this order; the read-only boxes are skipped and
+        // so is a disabled colour box.
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>(editor, "Button3"));
+        box("Edit2")->setText(QStringLiteral("ПН-60; Покраска; Заготовки"));
+        editor->applyColourRule();
+        QStringList walked;
+        for (int i = 0; i < 9; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            walked << focusName();
+        }
+        QCOMPARE(walked.join(u' '), QStringLiteral("Button4 Edit3 Edit6 Edit5 DTimeP Edit4 Button1 Button2 Button3"));
+        box("Edit2")->clear();
+        editor->applyColourRule();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);   // Button4
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);   // Edit3
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);   // Edit6
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focusName(), QStringLiteral("DTimeP"));
+        editor->reject();
+    }
+
+    void prepareNewResetsOnlyTheDocumentedBoxes()
+    {
+        dm()->Oper->open();
+        QVERIFY(dm()->Oper->locate(QStringLiteral("id"), painting));
+        choose(petrov, painting);
+        fill(QStringLiteral("12"), QStringLiteral("7"), QStringLiteral("9016"), QStringLiteral("3"));
+        editor->recomputePrices();
+        editor->prepareNew(QDate(2024, 4, 1));
+
+        QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение новой позиции"));
+        QCOMPARE(editor->mode(), 1);
+        QCOMPARE(child<QDateEdit>(editor, "DTimeP")->date(), QDate(2024, 4, 1));
+        for (const char* name : {"Edit1", "Edit2", "Edit3", "Edit5"})
+            QVERIFY2(text(name).isEmpty(), name);
+        QCOMPARE(text("Edit4"), QStringLiteral("0"));
+        QCOMPARE(text("Edit6"), QStringLiteral("0"));
+        // Kept: the ids, the price, the three price boxes and the colour box's state.
+        QCOMPARE(editor->w_id, petrov);
+        QCOMPARE(editor->o_id, painting);
+        QCOMPARE(editor->i_id, profile);
+        QCOMPARE(editor->cena, 12.5);
+        QCOMPARE(text("Edit7"), QStringLiteral("12,5"));
+        QCOMPARE(text("Edit8"), QStringLiteral("12,5"));
+        QCOMPARE(text("Edit9"), QStringLiteral("150"));
+        QVERIFY(box("Edit5")->isEnabled());
+    }
+
+    void prepareChangeFillsFromTheJournalRow_data()
+    {
+        QTest::addColumn<bool>("paint");
+        QTest::addColumn<QString>("operationText");
+        QTest::addColumn<QString>("colourText");
+        QTest::newRow("paint") << true << QStringLiteral("ПН-60; Порошковая покраска; Заготовки") << QStringLiteral("7016");
+        QTest::newRow("other") << false << QStringLiteral("КР-100; Резка; Готовая продукция") << QString();
+    }
+    void prepareChangeFillsFromTheJournalRow()
+    {
+        QFETCH(bool, paint);
+        QFETCH(QString, operationText);
+        QFETCH(QString, colourText);
+        const int id = entry(petrov, paint ? painting : cutting, day, 1, paint ? 7016 : 0, 6);
+        box("Edit5")->setText(QStringLiteral("55"));
+        dm()->Oper->open();
+        dm()->Oper->setFilter([](const QSqlRecord&) { return false; });
+        changeEntry(id, 1, day);
+
+        QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных о позиции"));
+        QCOMPARE(editor->mode(), 2);
+        QCOMPARE(editor->cena, 11.25);
+        QCOMPARE(text("Edit7"), QStringLiteral("11,25"));
+        QCOMPARE(text("Edit9"), QStringLiteral("450"));          // 40 × 11.25, defects not subtracted
+        QCOMPARE(child<QDateEdit>(editor, "DTimeP")->date(), day);
+        QCOMPARE(text("Edit1"), QStringLiteral("Петров Пётр Петрович"));
+        QCOMPARE(text("Edit2"), operationText);
+        QCOMPARE(text("Edit3"), QStringLiteral("40"));
+        QCOMPARE(text("Edit4"), QStringLiteral("1"));
+        QCOMPARE(text("Edit6"), QStringLiteral("6"));
+        QCOMPARE(editor->w_id, petrov);
+        QCOMPARE(editor->o_id, paint ? painting : cutting);
+        QCOMPARE(editor->i_id, paint ? profile : bracket);
+        QCOMPARE(text("Edit5"), colourText);
+        QCOMPARE(box("Edit5")->isEnabled(), paint);
+        QCOMPARE(child<QLabel>(editor, "Label6")->isEnabled(), paint);
+        QVERIFY(!dm()->Oper->isOpen());
+        QVERIFY(!dm()->Oper->isFiltered());
+    }
+
+    // ---- prices and colour ---------------------------------------------------------------
+
+    void priceFactors_data()
+    {
+        QTest::addColumn<bool>("dayOff");
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<QString>("price");
+        QTest::newRow("shift 1") << false << 1 << QStringLiteral("10");
+        QTest::newRow("shift 2") << false << 2 << QStringLiteral("10");
+        QTest::newRow("shift 3") << false << 3 << QStringLiteral("12");
+        QTest::newRow("overtime") << false << 4 << QStringLiteral("15");
+        QTest::newRow("day off, shift 1") << true << 1 << QStringLiteral("20");
+        QTest::newRow("day off, shift 2") << true << 2 << QStringLiteral("20");
+        QTest::newRow("day off, shift 3") << true << 3 << QStringLiteral("24");
+        QTest::newRow("day off, overtime") << true << 4 << QStringLiteral("30");
+    }
+    void priceFactors()
+    {
+        QFETCH(bool, dayOff);
+        QFETCH(int, shift);
+        QFETCH(QString, price);
+        QCOMPARE(SqlText::price(EntryPrice::finalPrice(10, dayOff, shift)), price);
+
+        // The editor takes the journal's factors at the moment the operation is chosen.
+        dayOffBox()->setChecked(dayOff);
+        openJournal(shift, day);
+        dm()->Oper->open();
+        QVERIFY(dm()->Oper->locate(QStringLiteral("id"), cutting));
+        choose(ivanov, cutting);
+        QCOMPARE(SqlText::price(editor->cena), price);
+        QCOMPARE(text("Edit7"), price);
+        QCOMPARE(text("Edit8"), QStringLiteral("10"));
+        dayOffBox()->setChecked(!dayOff);
+        openJournal(shift == 4 ? 1 : 4, day);
+        editor->recomputePrices();
+        QCOMPARE(text("Edit7"), price);
+    }
+
+    void changeModeKeepsTheStoredPriceUntilAnOperationIsChosen()
+    {
+        const int id = entry(ivanov, cutting, day, 4, 0, 8);
+        dayOffBox()->setChecked(true);
+        changeEntry(id, 4, day);
+        box("Edit3")->setText(QStringLiteral("10"));
+        editor->recomputePrices();
+        QCOMPARE(editor->cena, 11.25);
+        QCOMPARE(text("Edit7"), QStringLiteral("11,25"));
+        QCOMPARE(text("Edit8"), QStringLiteral("0"));            // no operation chosen yet
+        QCOMPARE(text("Edit9"), QStringLiteral("112,5"));
+        dm()->Oper->open();
+        QVERIFY(dm()->Oper->locate(QStringLiteral("id"), cutting));
+        choose(ivanov, cutting);
+        QCOMPARE(editor->cena, 30.0);                             // 10 × 2.0 × 1.5
+        QCOMPARE(text("Edit9"), QStringLiteral("300"));
+    }
+
+    void shownNumbersUseTheUsersSeparator_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("shown");
+        const QLocale ru(QLocale::Russian, QLocale::Russia);
+        const QLocale en(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("ru 12.5") << ru << 12.5 << QStringLiteral("12,5");
+        QTest::newRow("en 12.5") << en << 12.5 << QStringLiteral("12.5");
+        QTest::newRow("ru rounded") << ru << 1.23456789 << QStringLiteral("1,2346");
+        QTest::newRow("ru thousands") << ru << 1500.0 << QStringLiteral("1500");
+        QTest::newRow("ru tiny") << ru << 0.00001 << QStringLiteral("0");
+        QTest::newRow("ru huge") << ru << 1e20 << QStringLiteral("100000000000000000000");
+    }
+    void shownNumbersUseTheUsersSeparator()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(double, value);
+        QFETCH(QString, shown);
+        const QLocale before;
+        QLocale::setDefault(locale);
+        const QString text = EntryPrice::shown(value);
+        QLocale::setDefault(before);
+        QCOMPARE(text, shown);
+    }
+
+    void colourRule_data()
+    {
+        QTest::addColumn<QString>("operationText");
+        QTest::addColumn<bool>("paint");
+        QTest::newRow("capitals") << QStringLiteral("ПН-60; КРАСКА; Заготовки") << true;
+        QTest::newRow("small") << QStringLiteral("ПН-60; краска RAL; Заготовки") << true;
+        QTest::newRow("mixed inside a word") << QStringLiteral("ПН-60; ПорошковаяПоКрАсКа; Заготовки") << true;
+        QTest::newRow("marka only") << QStringLiteral("Краска-1; Резка; Заготовки") << true;
+        QTest::newRow("cutting") << QStringLiteral("КР-100; Резка; Готовая продукция") << false;
+        QTest::newRow("almost") << QStringLiteral("КР-100; Краск; Готовая продукция") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void colourRule()
+    {
+        QFETCH(QString, operationText);
+        QFETCH(bool, paint);
+        box("Edit2")->setText(operationText);
+        box("Edit5")->setText(QStringLiteral("3005"));
+        editor->applyColourRule();
+        QCOMPARE(box("Edit5")->isEnabled(), paint);
+        QCOMPARE(child<QLabel>(editor, "Label6")->isEnabled(), paint);
+        QCOMPARE(text("Edit5"), paint ? QStringLiteral("3005") : QString());
+        QCOMPARE(EntryStore::isPaint(operationText), paint);
+    }
+
+    void chosenOperationTextAndColourBox()
+    {
+        dm()->Oper->open();
+        choose(petrov, painting);
+        QCOMPARE(text("Edit1"), QStringLiteral("Петров Пётр Петрович"));
+        QCOMPARE(editor->w_id, petrov);
+        QCOMPARE(text("Edit2"), QStringLiteral("ПН-60; Порошковая покраска; Заготовки"));
+        QVERIFY(box("Edit5")->isEnabled());
+        choose(petrov, cutting);
+        QCOMPARE(text("Edit2"), QStringLiteral("КР-100; Резка; Готовая продукция"));   // marka trimmed
+        QVERIFY(!box("Edit5")->isEnabled());
+    }
+
+    void leavingQuantityOrHoursRecomputes()
+    {
+        dm()->Oper->open();
+        QVERIFY(dm()->Oper->locate(QStringLiteral("id"), painting));
+        choose(ivanov, painting);
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        box("Edit3")->setFocus();
+        box("Edit3")->setText(QStringLiteral("3"));
+        box("Edit6")->clear();
+        box("Edit9")->clear();
+        QTest::keyClick(box("Edit3"), Qt::Key_Tab);
+        QCOMPARE(text("Edit9"), QStringLiteral("37,5"));
+        QCOMPARE(text("Edit6"), QStringLiteral("0"));
+        QCOMPARE(QApplication::focusWidget(), box("Edit6"));
+        box("Edit3")->clear();
+        QTest::keyClick(box("Edit6"), Qt::Key_Tab);
+        QCOMPARE(text("Edit3"), QStringLiteral("0"));
+        QCOMPARE(text("Edit9"), QStringLiteral("0"));
+        editor->reject();
+        QCOMPARE(text("Edit3"), QStringLiteral("0"));
+    }
+
+    // ---- save ------------------------------------------------------------------------------
+
+    void validation_data()
+    {
+        QTest::addColumn<QString>("worker");
+        QTest::addColumn<int>("operId");      // 0: no operation chosen
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("hours");
+        QTest::addColumn<QString>("colour");
+        QTest::addColumn<QString>("defects");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        const QString big = QStringLiteral("2147483648");
+        QTest::newRow("no worker") << "" << 1 << "5" << "8" << "" << "0" << kFillAll << "Button3";
+        QTest::newRow("worker blanks") << "   " << 1 << "5" << "8" << "" << "0" << kFillAll << "Button3";
+        QTest::newRow("no operation") << "w" << 0 << "5" << "8" << "" << "0" << kFillAll << "Button4";
+        QTest::newRow("no quantity") << "w" << 1 << "" << "8" << "" << "0" << kFillAll << "Edit3";
+        QTest::newRow("no defects") << "w" << 1 << "5" << "8" << "" << "" << kFillAll << "Edit4";
+        QTest::newRow("paint, no colour") << "w" << 2 << "5" << "8" << "" << "0" << kFillAll << "Edit5";
+        QTest::newRow("no hours") << "w" << 1 << "5" << "" << "" << "0" << kFillAll << "Edit6";
+        QTest::newRow("empty before large") << "w" << 1 << big << "" << "" << "0" << kFillAll << "Edit6";
+        QTest::newRow("quantity too large") << "w" << 1 << big << "8" << "" << "0"
+            << "Слишком большое число в поле «Кол-во»: допустимо не больше 2147483647!" << "Edit3";
+        QTest::newRow("quantity far too large") << "w" << 1 << "99999999999999999999999" << "8" << "" << "0"
+            << "Слишком большое число в поле «Кол-во»: допустимо не больше 2147483647!" << "Edit3";
+        QTest::newRow("defects too large") << "w" << 1 << "5" << "8" << "" << big
+            << "Слишком большое число в поле «Брак»: допустимо не больше 2147483647!" << "Edit4";
+        QTest::newRow("colour too large") << "w" << 2 << "5" << "8" << big << "0"
+            << "Слишком большое число в поле «Цвет»: допустимо не больше 2147483647!" << "Edit5";
+        QTest::newRow("hours too large") << "w" << 1 << "5" << big << "" << "0"
+            << "Слишком большое число в поле «Время»: допустимо не больше 2147483647!" << "Edit6";
+        QTest::newRow("fraction") << "w" << 1 << "2,5" << "8" << "" << "0"
+            << "В поле «Кол-во» должно быть целое число!" << "Edit3";
+        QTest::newRow("defects above quantity") << "w" << 1 << "5" << "8" << "" << "6"
+            << "Брак не может быть больше количества!" << "Edit4";
+    }
+    void validation()
+    {
+        QFETCH(QString, worker);
+        QFETCH(int, operId);
+        QFETCH(QString, quantity);
+        QFETCH(QString, hours);
+        QFETCH(QString, colour);
+        QFETCH(QString, defects);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        dm()->Oper->open();
+        if (operId)
+            choose(ivanov, operId == 1 ? cutting : painting);
+        else
+            box("Edit2")->clear();
+        box("Edit1")->setText(worker);
+        fill(quantity, hours, colour, defects);
+
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        Messages::Recorder recorder;
+        QTest::mouseClick(child<QPushButton>(editor, "Button1"), Qt::LeftButton);
+        QCOMPARE(recorder.texts(), QStringList{message});
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(recorder.shown[0].icon == Messages::Icon::Error);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(focusName(), focus);
+        QCOMPARE(entries(), 0);
+        QCOMPARE(text("Edit1"), worker);
+        QCOMPARE(text("Edit4"), defects);
+        QCOMPARE(text("Edit5"), colour);
+        editor->reject();
+    }
+
+    void largestNumbersAreWritten()
+    {
+        dm()->Oper->open();
+        choose(ivanov, painting);
+        const QString max = QStringLiteral("2147483647");
+        fill(max, max, max, max);
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(), QStringList{});
+        const QSqlRecord row = stored(lastId());
+        for (const char* column : {"kol_vo", "brak", "color", "time"})
+            QCOMPARE(row.value(QString::fromLatin1(column)).toLongLong(), 2147483647LL);
+    }
+
+    void insertWritesEveryColumn()
+    {
+        openJournal(3, day);
+        dm()->Oper->open();
+        choose(petrov, painting);
+        QCOMPARE(editor->cena, 15.0);                             // 12.5 × 1.2 in shift 3
+        editor->prepareNew(day);                                  // what the journal's "Добавить" does
+        choose(petrov, painting);
+        fill(QStringLiteral(" 40 "), QStringLiteral("8"), QStringLiteral("0007"), QStringLiteral("2"));
+        editor->show();
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(), QStringList{});
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(editor->result(), int(QDialog::Accepted));
+
+        QCOMPARE(entries(), 1);
+        const QSqlRecord row = stored(lastId());
+        QCOMPARE(row.value(QStringLiteral("w_id")).toInt(), petrov);
+        QCOMPARE(row.value(QStringLiteral("i_id")).toInt(), profile);
+        QCOMPARE(row.value(QStringLiteral("o_id")).toInt(), painting);
+        QCOMPARE(row.value(QStringLiteral("cena")).toDouble(), 15.0);
+        QCOMPARE(row.value(QStringLiteral("kol_vo")).toInt(), 40);
+        QCOMPARE(row.value(QStringLiteral("brak")).toInt(), 2);
+        QCOMPARE(row.value(QStringLiteral("data")).toDate(), day);
+        QCOMPARE(row.value(QStringLiteral("smena")).toInt(), 3);
+        QCOMPARE(row.value(QStringLiteral("color")).toInt(), 7);
+        QCOMPARE(row.value(QStringLiteral("time")).toInt(), 8);
+        QCOMPARE(row.value(QStringLiteral("vvod")).toDateTime(), QDateTime(today, QTime(0, 0)));
+        QCOMPARE(row.value(QStringLiteral("ok")).toString().trimmed(), QStringLiteral("no"));
+        for (const char* column : {"prize", "id_doc", "id_doc_item", "f_gds_qty_use", "id_gds_use", "id_cons_use"}) {
+            QVERIFY2(!row.value(QString::fromLatin1(column)).isNull(), column);
+            QCOMPARE(row.value(QString::fromLatin1(column)).toDouble(), 0.0);
+        }
+        // A save empties every box; the journal of the shift lists the new entry.
+        for (const char* name : {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9"})
+            QVERIFY2(text(name).isEmpty(), name);
+        QCOMPARE(dm()->Smena3->recordCount(), 1);
+        QCOMPARE(dm()->Smena3->value(QStringLiteral("id")).toInt(), lastId());
+    }
+
+    void updateWritesEveryColumnAndKeepsTheMark()
+    {
+        const int id = entry(ivanov, cutting, day, 1, 0, 8, QStringLiteral("да"));
+        changeEntry(id, 1, day);
+        dm()->Oper->open();
+        choose(petrov, painting);
+        fill(QStringLiteral("30"), QStringLiteral("5"), QStringLiteral("9005"), QStringLiteral("0"));
+        child<QDateEdit>(editor, "DTimeP")->setDate(day.addDays(1));
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(), QStringList{});
+        QCOMPARE(entries(), 1);
+        const QSqlRecord row = stored(id);
+        QCOMPARE(row.value(QStringLiteral("w_id")).toInt(), petrov);
+        QCOMPARE(row.value(QStringLiteral("i_id")).toInt(), profile);
+        QCOMPARE(row.value(QStringLiteral("o_id")).toInt(), painting);
+        QCOMPARE(row.value(QStringLiteral("cena")).toDouble(), 12.5);
+        QCOMPARE(row.value(QStringLiteral("kol_vo")).toInt(), 30);
+        QCOMPARE(row.value(QStringLiteral("brak")).toInt(), 0);
+        QCOMPARE(row.value(QStringLiteral("data")).toDate(), day.addDays(1));
+        QCOMPARE(row.value(QStringLiteral("smena")).toInt(), 1);
+        QCOMPARE(row.value(QStringLiteral("color")).toInt(), 9005);
+        QCOMPARE(row.value(QStringLiteral("time")).toInt(), 5);
+        QCOMPARE(row.value(QStringLiteral("vvod")).toDateTime(), QDateTime(today, QTime(0, 0)));
+        QCOMPARE(row.value(QStringLiteral("ok")).toString().trimmed(), QStringLiteral("да"));
+        for (const char* column : {"prize", "id_doc", "id_doc_item", "f_gds_qty_use", "id_gds_use", "id_cons_use"})
+            QCOMPARE(row.value(QString::fromLatin1(column)).toDouble(), 0.0);
+    }
+
+    void priceIsWrittenWithAPointUnderARussianLocale_data()
+    {
+        QTest::addColumn<double>("base");
+        QTest::addColumn<double>("written");
+        QTest::newRow("12.5") << 12.5 << 12.5;
+        QTest::newRow("four decimals") << 0.12345 << 0.1234;      // a tie goes to the even digit
+        QTest::newRow("tiny") << 0.00004 << 0.0;
+        QTest::newRow("large") << 123456789.25 << 123456789.25;
+    }
+    void priceIsWrittenWithAPointUnderARussianLocale()
+    {
+        QFETCH(double, base);
+        QFETCH(double, written);
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        const QByteArray numericBefore = std::setlocale(LC_NUMERIC, nullptr);
+        std::setlocale(LC_NUMERIC, "ru_RU.UTF-8");   // where the system has it
+
+        EntryRow row;
+        row.cena = base;
+        row.date = day;
+        const QString insert = EntryStore::insertSql(row, today);
+        const QString update = EntryStore::updateSql(row, 1, today);
+        const QString price = SqlText::price(base);
+
+        OperationsList::Choice op = operation(cutting);
+        op.cena = base;
+        editor->workerChosen(worker(ivanov));
+        editor->operationChosen(op);
+        editor->recomputePrices();
+        fill(QStringLiteral("1"), QStringLiteral("1"), QString(), QStringLiteral("0"));
+        Messages::Recorder recorder;
+        editor->onSave();
+        std::setlocale(LC_NUMERIC, numericBefore.constData());
+
+        QVERIFY2(!price.contains(u',') && !price.contains(u'e') && !price.contains(u'E'), qPrintable(price));
+        QVERIFY(insert.contains(QStringLiteral(", 0, 0, %1,0, 0, to_date('05.03.2024'").arg(price)));
+        QVERIFY(update.contains(QStringLiteral(", cena=%1, kol_vo=0,").arg(price)));
+        QCOMPARE(recorder.texts(), QStringList{});
+        QCOMPARE(stored(lastId()).value(QStringLiteral("cena")).toDouble(), written);
+    }
+
+    void statementTexts()
+    {
+        EntryRow row;
+        row.w_id = 17;
+        row.i_id = 5;
+        row.o_id = 9;
+        row.cena = 12.5;
+        row.quantity = 40;
+        row.defects = 2;
+        row.colour = 0;
+        row.hours = 8;
+        row.date = QDate(2024, 3, 5);
+        row.shift = 2;
+        QCOMPARE(EntryStore::duplicateCountSql(row),
+                 QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=17 and o_id=9 and i_id=5 and "
+                                "data=to_date('05.03.2024', 'DD.MM.YYYY') and smena=2 and color=0"));
+        QCOMPARE(EntryStore::duplicateCountSql(row, 33),
+                 QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=17 and o_id=9 and i_id=5 and "
+                                "data=to_date('05.03.2024', 'DD.MM.YYYY') and smena=2 and id<>33 and color=0"));
+        QCOMPARE(EntryStore::insertSql(row, QDate(2024, 3, 7)),
+                 QStringLiteral("insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, "
+                                "time, vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
+                                "values(17, 5, 9, 12.5,40, 2, to_date('05.03.2024', 'DD.MM.YYYY HH24:MI:SS'), 2, 0, 8, "
+                                "'07.03.2024', 'no', 0, 0, 0, 0, 0, 0)"));
+        QCOMPARE(EntryStore::updateSql(row, 33, QDate(2024, 3, 7)),
+                 QStringLiteral("update accounts_dep.SMENA set w_id=17, i_id=5, o_id=9, cena=12.5, kol_vo=40, brak=2, "
+                                "data=to_date('05.03.2024', 'DD.MM.YYYY'), smena=2, color=0, time=8, vvod='07.03.2024', "
+                                "prize=0, id_doc=0, id_doc_item=0, f_gds_qty_use=0, id_gds_use=0, id_cons_use=0 where id=33"));
+    }
+
+    void duplicateGuard_data()
+    {
+        QTest::addColumn<bool>("change");        // change the second entry instead of adding one
+        QTest::addColumn<int>("colour");
+        QTest::addColumn<int>("hours");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("new, equal") << false << 7016 << 3 << true;
+        QTest::newRow("new, other hours only") << false << 7016 << 5 << true;
+        QTest::newRow("new, other colour") << false << 9005 << 3 << false;
+        QTest::newRow("change into an equal one") << true << 7016 << 3 << true;
+        QTest::newRow("change, other colour") << true << 1 << 3 << false;
+    }
+    void duplicateGuard()
+    {
+        QFETCH(bool, change);
+        QFETCH(int, colour);
+        QFETCH(int, hours);
+        QFETCH(bool, refused);
+        const int first = entry(ivanov, painting, day, 1, 7016, 3);
+        const int second = entry(ivanov, painting, day, 1, 3020, 2);
+        if (change)
+            changeEntry(second, 1, day);
+        dm()->Oper->open();
+        choose(ivanov, painting);
+        fill(QStringLiteral("40"), QString::number(hours), QString::number(colour), QStringLiteral("1"));
+        editor->show();
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(), refused ? QStringList{kDuplicate} : QStringList{});
+        QCOMPARE(editor->isVisible(), refused);
+        QCOMPARE(entries(), refused || change ? 2 : 3);
+        QCOMPARE(stored(first).value(QStringLiteral("color")).toInt(), 7016);
+        QCOMPARE(stored(second).value(QStringLiteral("color")).toInt(), refused || !change ? 3020 : colour);
+        QVERIFY(!dm()->Control->isOpen());
+        editor->reject();
+    }
+
+    void changeIntoItselfIsAccepted()
+    {
+        const int id = entry(petrov, painting, day, 2, 7016, 4, QStringLiteral("ok"));
+        entry(ivanov, painting, day, 2, 7016, 4);                 // another worker's equal entry
+        changeEntry(id, 2, day);
+        const QString before = text("Edit2");
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(), QStringList{});
+        QCOMPARE(entries(), 2);
+        const QSqlRecord row = stored(id);
+        QCOMPARE(row.value(QStringLiteral("cena")).toDouble(), 11.25);   // the stored price stays
+        QCOMPARE(row.value(QStringLiteral("color")).toInt(), 7016);
+        QCOMPARE(row.value(QStringLiteral("kol_vo")).toInt(), 40);
+        QCOMPARE(row.value(QStringLiteral("ok")).toString().trimmed(), QStringLiteral("ok"));
+        QCOMPARE(row.value(QStringLiteral("prize")).toDouble(), 0.0);
+        QVERIFY(!before.isEmpty());
+        // The journal of the shift was re-read at the same row.
+        QCOMPARE(journal->CurrentJournal->recordCount(), 2);
+        QCOMPARE(journal->CurrentJournal->value(QStringLiteral("id")).toInt(), id);
+    }
+
+    void changeOfAnEntryDeletedMeanwhileIsReported()
+    {
+        const int id = entry(petrov, cutting, day, 1, 0, 4);
+        changeEntry(id, 1, day);
+        db->exec(QStringLiteral("delete from accounts_dep.smena where id=%1").arg(id));
+        editor->show();
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(),
+                 QStringList{QStringLiteral("Позиция не найдена: она удалена из журнала. Изменения не записаны.")});
+        QVERIFY(editor->isVisible());
+        QCOMPARE(entries(), 0);
+        QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.h_tabel")), 0);
+        editor->reject();
+    }
+
+    void refusedStatementShowsTheDriverMessage()
+    {
+        dm()->Oper->open();
+        choose(ivanov, cutting);
+        editor->o_id = 999999;                                    // an operation that is gone
+        fill(QStringLiteral("5"), QStringLiteral("8"), QString(), QStringLiteral("0"));
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        Messages::Recorder recorder;
+        QTest::mouseClick(child<QPushButton>(editor, "Button1"), Qt::LeftButton);
+        QCOMPARE(recorder.shown.size(), 1);
+        QVERIFY2(recorder.lastText().contains(QStringLiteral("smena")), qPrintable(recorder.lastText()));
+        QVERIFY(editor->isVisible());
+        QCOMPARE(text("Edit3"), QStringLiteral("5"));
+        QCOMPARE(entries(), 0);
+        editor->reject();
+    }
+
+    void cancelWritesNothingAndKeepsTheBoxes()
+    {
+        dm()->Oper->open();
+        choose(ivanov, cutting);
+        fill(QStringLiteral("5"), QStringLiteral("8"), QString(), QStringLiteral("0"));
+        onNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+        QCOMPARE(editor->exec(), int(QDialog::Rejected));
+        QCOMPARE(entries(), 0);
+        QCOMPARE(text("Edit1"), QStringLiteral("Иванов Иван Иванович"));
+        QCOMPARE(text("Edit3"), QStringLiteral("5"));
+        onNextModal([this](QWidget*) { QTest::mouseClick(child<QPushButton>(editor, "Button2"), Qt::LeftButton); });
+        QCOMPARE(editor->exec(), int(QDialog::Rejected));
+        QCOMPARE(entries(), 0);
+        QCOMPARE(text("Edit6"), QStringLiteral("8"));
+    }
+
+    // ---- timesheet ---------------------------------------------------------------------------
+
+    void hoursArePostedForTheNewDay()
+    {
+        entry(ivanov, painting, day, 2, 7016, 3);                 // already in the journal, not yet posted
+        openJournal(2, day);
+        dm()->Oper->open();
+        choose(ivanov, cutting);
+        fill(QStringLiteral("10"), QStringLiteral("5"), QString(), QStringLiteral("0"));
+        dm()->H_Tabel_2->setParam(QStringLiteral("mnth"), 3);
+        dm()->H_Tabel_2->setParam(QStringLiteral("yea"), 2024);
+        dm()->H_Tabel_2->open();
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(), QStringList{});
+        QCOMPARE(postedHours(ivanov, 2, day), 8);
+        QCOMPARE(postedHours(ivanov, 2, day.addDays(1)), 0);
+        QCOMPARE(postedHours(ivanov, 1, day), -1);
+        QVERIFY(!dm()->H_Tabel_1->isOpen());
+        QVERIFY(!dm()->H_Tabel_2->isOpen());
+        QVERIFY(!dm()->H_Tabel_3->isOpen());
+    }
+
+    void hoursArePostedForTheDayAChangeLeaves_data()
+    {
+        QTest::addColumn<bool>("otherWorker");
+        QTest::addColumn<QDate>("newDate");
+        QTest::addColumn<int>("newShift");
+        QTest::newRow("other worker") << true << QDate(2024, 3, 5) << 1;
+        QTest::newRow("other date") << false << QDate(2024, 3, 6) << 1;
+        QTest::newRow("other month") << false << QDate(2024, 4, 1) << 1;
+        QTest::newRow("other shift") << false << QDate(2024, 3, 5) << 3;
+        QTest::newRow("nothing moved") << false << QDate(2024, 3, 5) << 1;
+    }
+    void hoursArePostedForTheDayAChangeLeaves()
+    {
+        QFETCH(bool, otherWorker);
+        QFETCH(QDate, newDate);
+        QFETCH(int, newShift);
+        // Ivanov's day: a 6-hour and a 2-hour entry, posted as 8.
+        const int moved = entry(ivanov, cutting, day, 1, 0, 6);
+        entry(ivanov, painting, day, 1, 7016, 2);
+        db->exec(QStringLiteral("insert into accounts_dep.h_tabel(w_id, smena, month, year, d5, d6) values (%1, 1, 3, 2024, 8, 1)")
+                     .arg(ivanov));
+        changeEntry(moved, 1, day);
+        if (otherWorker)
+            editor->workerChosen(worker(petrov));
+        child<QDateEdit>(editor, "DTimeP")->setDate(newDate);
+        journal->CurrentShift = newShift;
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(), QStringList{});
+
+        const int newWorker = otherWorker ? petrov : ivanov;
+        const bool stays = !otherWorker && newDate == day && newShift == 1;
+        QCOMPARE(postedHours(ivanov, 1, day), stays ? 8 : 2);    // the day it left keeps only the other entry
+        QCOMPARE(postedHours(newWorker, newShift, newDate), stays ? 8 : 6);
+        if (newDate.month() == 3 && !otherWorker && newShift == 1)
+            QCOMPARE(postedHours(ivanov, 1, QDate(2024, 3, 6)), newDate.day() == 6 ? 6 : 1);
+    }
+
+    // ---- keyboard ----------------------------------------------------------------------------
+
+    void enterOnAnEmptyQuantitySavesNothing()
+    {
+        dm()->Oper->open();
+        choose(ivanov, cutting);
+        box("Edit3")->clear();
+        Messages::Recorder recorder;
+        bool checked = false;
+        onNextModal([&](QWidget* dialog) {
+            const auto closeAnyway = qScopeGuard([this] { if (editor->isVisible()) editor->reject(); });
+            QLineEdit* quantity = box("Edit3");
+            quantity->setFocus();
+            QTest::keyClick(quantity, Qt::Key_Return);
+            QCOMPARE(recorder.texts(), QStringList{kFillAll});
+            QVERIFY(quantity->text().isEmpty());
+            QCOMPARE(QApplication::focusWidget(), quantity);
+            QVERIFY(dialog->isVisible());
+            // Leaving the box first turns it into "0", and then Enter saves.
+            QTest::keyClick(quantity, Qt::Key_Tab);
+            QCOMPARE(quantity->text(), QStringLiteral("0"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+            checked = true;
+        });
+        QCOMPARE(editor->exec(), int(QDialog::Accepted));
+        QVERIFY(checked);
+        QCOMPARE(recorder.texts(), QStringList{kFillAll});
+        QCOMPARE(entries(), 1);
+        QCOMPARE(stored(lastId()).value(QStringLiteral("kol_vo")).toInt(), 0);
+    }
+
+    void foremanAddsAnEntryFromTheKeyboard()
+    {
+        dm()->Oper->open();
+        QVERIFY(dm()->Oper->locate(QStringLiteral("id"), painting));
+        editor->prepareNew(day);
+        bool typed = false;
+        onNextModal([&](QWidget*) {
+            const auto closeAnyway = qScopeGuard([this] { if (editor->isVisible()) editor->reject(); });
+            auto key = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
+            auto type = [](const char* digits) { QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(digits)); };
+            QCOMPARE(focusName(), QStringLiteral("Button3"));
+            choose(petrov, painting);                             // what the two lists hand back
+            QCOMPARE(box("Edit5")->isEnabled(), true);
+            key(Qt::Key_Tab);
+            key(Qt::Key_Tab);
+            QCOMPARE(focusName(), QStringLiteral("Edit3"));
+            type("25x");                                          // the letter is dropped
+            key(Qt::Key_Tab);
+            QCOMPARE(text("Edit9"), QStringLiteral("312,5"));
+            type("8");
+            key(Qt::Key_Tab);
+            type("9016");
+            key(Qt::Key_Tab);                                     // the date stays
+            key(Qt::Key_Tab);
+            type("1");
+            typed = true;
+            key(Qt::Key_Return);
+        });
+        QCOMPARE(editor->exec(), int(QDialog::Accepted));
+        QVERIFY(typed);
+        const QSqlRecord row = stored(lastId());
+        QCOMPARE(row.value(QStringLiteral("w_id")).toInt(), petrov);
+        QCOMPARE(row.value(QStringLiteral("o_id")).toInt(), painting);
+        QCOMPARE(row.value(QStringLiteral("kol_vo")).toInt(), 25);
+        QCOMPARE(row.value(QStringLiteral("time")).toInt(), 8);
+        QCOMPARE(row.value(QStringLiteral("color")).toInt(), 9016);
+        QCOMPARE(row.value(QStringLiteral("brak")).toInt(), 1);
+        QCOMPARE(row.value(QStringLiteral("data")).toDate(), day);
+        QCOMPARE(postedHours(petrov, 1, day), 8);
+    }
+
+    // ---- screenshot ----------------------------------------------------------------------------
+
+    void screenshotWithAPaintOperation()
+    {
+        dm()->Oper->open();
+        QVERIFY(dm()->Oper->locate(QStringLiteral("id"), painting));
+        dayOffBox()->setChecked(true);
+        choose(petrov, painting);
+        fill(QStringLiteral("120"), QStringLiteral("8"), QStringLiteral("9016"), QStringLiteral("2"));
+        editor->recomputePrices();
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor));
+        const QImage image = editor->grab().toImage();
+        editor->reject();
+        QVERIFY(!image.isNull());
+        QCOMPARE(text("Edit9"), QStringLiteral("3000"));
+        const QString dir = qEnvironmentVariable("TABEL_SOURCE_DIR", QStringLiteral(".")) + QStringLiteral("/screenshots");
+        QDir().mkpath(dir);
+        QVERIFY(image.save(dir + QStringLiteral("/entryeditor.png")));
+    }
+};
+
+QTEST_MAIN(EntryEditorTest)
+#include "tst_entryeditor.moc"

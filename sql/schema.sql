@@ -143,6 +143,20 @@ create table accounts_dep.norm (
 );
 create index norm_o_id on accounts_dep.norm(o_id);
 
+-- An operation that journal rows use cannot be deleted (the foreign key from smena
+-- refuses it); this says so in words the user reads.
+create function accounts_dep.oper_in_use() returns trigger language plpgsql as $$
+begin
+  if exists (select 1 from accounts_dep.smena where o_id = old.id) then
+    raise exception 'Операция "%; %" используется в журнале, удалить её нельзя',
+      (select trim(marka) from accounts_dep.izdel where id = old.i_id),
+      (select trim(vid) from accounts_dep.vid_oper where id = old.vid);
+  end if;
+  return old;
+end $$;
+create trigger oper_in_use before delete on accounts_dep.oper
+  for each row execute function accounts_dep.oper_in_use();
+
 ------------------------------------------------------------------------------
 -- The shift journal: one row per piece of work. An operation that has journal rows
 -- cannot be deleted, or those rows would drop out of every list and report.

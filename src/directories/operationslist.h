@@ -1,15 +1,24 @@
 #pragma once
+#include "directories/operationsstore.h"
+
 #include <QDialog>
 #include <QString>
 #include <optional>
 
-// Operations and prices, "Цены" (placeholder until the directory is built).
+class DataModule;
+namespace Ui { class OperationsList; }
+
+// Operations and prices, TForm4 "Операции": the operations with their lowest norm price
+// (the shared dataset Oper), add, change, delete, the price-list export and the norms of
+// an operation. In choose mode it hands an operation to the journal entry editor.
 class OperationsList : public QDialog {
     Q_OBJECT
 public:
     explicit OperationsList(QWidget* parent = nullptr);
+    ~OperationsList() override;
 
-    // Directory mode, opened from the journal's menu.
+    // Directory mode, opened from the journal's menu "Цены": opens Oper, shows the list
+    // modally, closes Oper.
     void showDirectory();
 
     struct Choice {
@@ -25,4 +34,33 @@ public:
     // editor reads its base price from there). Returns the chosen operation, or nothing
     // when the list was closed otherwise or was empty.
     std::optional<Choice> choose(int locateId);
+
+    // 0 directory mode, 1 choose mode.
+    int listMode() const { return mode_; }
+
+    // Handlers of the user's actions (public so that tests can drive them).
+    void onAdd();
+    void onChangeOrChoose();
+    void onDelete();
+    void onExcel();
+    void onGridDoubleClicked();
+    void onSearchChanged(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void onChange();
+    void onChoose();
+    void onNorms();
+    void focusSearchBox();
+    bool hasCurrentRow() const;
+
+    Ui::OperationsList* ui;
+    DataModule* dm;
+    OperationsStore store;
+    int mode_ = 0;
+    std::optional<Choice> chosen_;
 };

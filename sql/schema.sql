@@ -111,6 +111,20 @@ end $$;
 create trigger gds_to_izdel after insert on cmn_gds_and_srv.gds_and_srv
   for each row execute function cmn_gds_and_srv.gds_to_izdel();
 
+-- A product that operations or journal rows use cannot be deleted, or those rows would
+-- drop out of every list and report. (oper.i_id is an integer and izdel.id a numeric,
+-- so no foreign key can say this.)
+create function accounts_dep.izdel_in_use() returns trigger language plpgsql as $$
+begin
+  if exists (select 1 from accounts_dep.oper where i_id = old.id::integer)
+     or exists (select 1 from accounts_dep.smena where i_id = old.id::integer) then
+    raise exception 'Изделие "%" используется в операциях, удалить его нельзя', trim(old.marka);
+  end if;
+  return old;
+end $$;
+create trigger izdel_in_use before delete on accounts_dep.izdel
+  for each row execute function accounts_dep.izdel_in_use();
+
 -- Nomenclature, written only by the legacy import.
 create table accounts_dep.nomenkl (
   id     serial primary key,
@@ -124,6 +138,17 @@ create table accounts_dep.vid_oper (
   id   serial primary key,
   vid  varchar(50)
 );
+
+-- The same refusal as the foreign key from oper, in words the user reads.
+create function accounts_dep.vid_oper_in_use() returns trigger language plpgsql as $$
+begin
+  if exists (select 1 from accounts_dep.oper where vid = old.id) then
+    raise exception 'Вид операции "%" используется в операциях, удалить его нельзя', trim(old.vid);
+  end if;
+  return old;
+end $$;
+create trigger vid_oper_in_use before delete on accounts_dep.vid_oper
+  for each row execute function accounts_dep.vid_oper_in_use();
 
 create table accounts_dep.oper (
   id        serial primary key,

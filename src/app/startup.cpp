@@ -4,9 +4,12 @@
 #include "app/windows.h"
 #include "db/connectionstring.h"
 #include "db/datamodule.h"
+#include "directories/kindeditor.h"
 #include "directories/kindslist.h"
 #include "directories/operationslist.h"
+#include "directories/producteditor.h"
 #include "directories/productslist.h"
+#include "directories/workereditor.h"
 #include "directories/workerslist.h"
 #include "journal/entryeditor.h"
 #include "journal/journalwindow.h"
@@ -46,6 +49,9 @@ void createWindows()
     w.operationsList = new OperationsList;
     w.workersList = new WorkersList;
     w.kindsList = new KindsList;
+    w.workerEditor = new WorkerEditor;
+    w.productEditor = new ProductEditor;
+    w.kindEditor = new KindEditor;
     w.entryEditor = new EntryEditor;
     w.summaryReports = new SummaryReportsWindow;
 }

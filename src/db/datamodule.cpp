@@ -147,8 +147,14 @@ int DataModule::execute(const QString& sql, const SqlRun::Params& params) const
 
 bool DataModule::CheckExists(const QString& sql, const QString& message)
 {
+    return CheckExists(sql, message, {});
+}
+
+bool DataModule::CheckExists(const QString& sql, const QString& message, const SqlRun::Params& params)
+{
     Control->close();
     Control->setSql(sql);
+    Control->setParams(params);
     Control->open();
     const int count = Control->isEmpty() ? 0 : Control->value(QStringLiteral("cnt")).toInt();
     if (count > 0) {

@@ -32,6 +32,9 @@ public:
     // The editors' duplicate guard: runs a count statement with the column "cnt"; when
     // the count is above 0 shows the message (caption "Ошибка") and answers true.
     bool CheckExists(const QString& sql, const QString& message);
+    // The same with values for the statement's named parameters (texts a user typed are
+    // bound, never written into the statement).
+    bool CheckExists(const QString& sql, const QString& message, const SqlRun::Params& params);
 
     // The shift journal of a shift: 2, 3, 4 give Smena2..Smena4, anything else Smena1.
     Dataset* smenaForShift(int shift) const;

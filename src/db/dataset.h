@@ -26,6 +26,8 @@ public:
     QString sql() const { return sql_; }
     void setParam(const QString& name, const QVariant& value);
     QVariant param(const QString& name) const { return params_.value(name); }
+    // Replaces every parameter value.
+    void setParams(const QMap<QString, QVariant>& params) { params_ = params; }
 
     // Throws DbError with the driver's message when the server refuses the query.
     void open();

@@ -1,18 +1,112 @@
 #include "directories/kindslist.h"
+#include "ui_kindslist.h"
 
-KindsList::KindsList(QWidget* parent) : QDialog(parent)
+#include "app/windows.h"
+#include "db/datamodule.h"
+#include "directories/kindeditor.h"
+#include "ui/datasetgrid.h"
+#include "ui/guard.h"
+#include "ui/listwindow.h"
+
+#include <QHeaderView>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+KindEditor* kindEditor()
 {
-    setObjectName(QStringLiteral("TForm8"));
-    setWindowTitle(QStringLiteral("Операции"));
+    KindEditor* editor = appWindows().kindEditor;
+    if (!editor)
+        throw std::runtime_error("Окно вида операции не создано");
+    return editor;
+}
+
+}
+
+KindsList::KindsList(QWidget* parent)
+    : QDialog(parent),
+      ui(new Ui::KindsList),
+      dm(DataModule::instance()),
+      store_(dm),
+      mode_(ListWindow::DirectoryMode)
+{
+    ui->setupUi(this);
+    bindGrid(ui->DBGrid1, dm->Vid_oper, {{QStringLiteral("vid"), QStringLiteral("Операции")}});
+    ui->DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    search_ = new ListWindow::SearchBox(ui->Edit1, dm->Vid_oper, QStringLiteral("vid"),
+                                        ListWindow::SearchBox::OtherKeys::TypingOnly, this);
+
+    connect(ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &KindsList::onAdd));
+    connect(ui->Button2, &QPushButton::clicked, this, guardedSlot(this, &KindsList::onChangeOrChoose));
+    connect(ui->DBGrid1, &QTableView::doubleClicked, this, guardedSlot(this, &KindsList::onChangeOrChoose));
+    connect(ui->Button3, &QPushButton::clicked, this, guardedSlot(this, &KindsList::onDelete));
+    connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+KindsList::~KindsList()
+{
+    delete ui;
 }
 
 void KindsList::showDirectory()
 {
+    mode_ = ListWindow::DirectoryMode;
+    dm->Vid_oper->open();
+    ListWindow::setDirectoryMode({ui->Button1, ui->Button2, ui->Button3});
+    // The search box belongs to choose mode; a search left from there must not narrow
+    // the directory.
+    search_->apply();
     exec();
+    dm->Vid_oper->close();
 }
 
 std::optional<KindsList::Choice> KindsList::choose()
 {
+    mode_ = ListWindow::ChooseMode;
+    dm->Vid_oper->open();
+    ListWindow::setChooseMode({ui->Button1, ui->Button2, ui->Button3});
+    search_->showEmpty();
+    chosen_.reset();
     exec();
-    return std::nullopt;
+    ui->Button2->setDefault(false);
+    search_->hide();
+    dm->Vid_oper->close();
+    return std::exchange(chosen_, std::nullopt);
+}
+
+void KindsList::onAdd()
+{
+    KindEditor* editor = kindEditor();
+    editor->prepareAdd();
+    editor->exec();
+}
+
+void KindsList::onChangeOrChoose()
+{
+    Dataset* kinds = dm->Vid_oper;
+    if (mode_ == ListWindow::ChooseMode) {
+        if (!kinds->isEmpty())
+            chosen_ = Choice{kinds->value(QStringLiteral("id")).toInt(),
+                             kinds->value(QStringLiteral("vid")).toString().trimmed()};
+        accept();
+        return;
+    }
+    if (kinds->isEmpty())
+        return;
+    KindEditor* editor = kindEditor();
+    editor->prepareChange(kinds->value(QStringLiteral("id")).toInt(),
+                          kinds->value(QStringLiteral("vid")).toString().trimmed());
+    editor->exec();
+}
+
+void KindsList::onDelete()
+{
+    Dataset* kinds = dm->Vid_oper;
+    if (kinds->isEmpty())
+        return;
+    if (!Messages::question(QStringLiteral("Удалить вид операции?"), QStringLiteral("Удаление")))
+        return;
+    store_.deleteKind(kinds->value(QStringLiteral("id")).toInt());
+    ListWindow::reload(kinds);
 }

@@ -1,18 +1,122 @@
 #include "directories/productslist.h"
+#include "ui_productslist.h"
 
-ProductsList::ProductsList(QWidget* parent) : QDialog(parent)
+#include "app/windows.h"
+#include "db/datamodule.h"
+#include "directories/producteditor.h"
+#include "ui/datasetgrid.h"
+#include "ui/guard.h"
+#include "ui/listwindow.h"
+
+#include <QHeaderView>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+ProductEditor* productEditor()
 {
-    setObjectName(QStringLiteral("TForm3"));
-    setWindowTitle(QStringLiteral("Изделия"));
+    ProductEditor* editor = appWindows().productEditor;
+    if (!editor)
+        throw std::runtime_error("Окно данных изделия не создано");
+    return editor;
+}
+
+}
+
+ProductsList::ProductsList(QWidget* parent)
+    : QDialog(parent),
+      ui(new Ui::ProductsList),
+      dm(DataModule::instance()),
+      store_(dm),
+      mode_(ListWindow::DirectoryMode)
+{
+    ui->setupUi(this);
+    bindGrid(ui->DBGrid1, dm->Izdel,
+             {{QStringLiteral("marka"), QStringLiteral("Марка изделия"), 260},
+              {QStringLiteral("massa"), QStringLiteral("Коробки")}});
+    ui->DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    search_ = new ListWindow::SearchBox(ui->Edit1, dm->Izdel, QStringLiteral("marka"),
+                                        ListWindow::SearchBox::OtherKeys::Normal, this);
+
+    connect(ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &ProductsList::onAdd));
+    connect(ui->Button2, &QPushButton::clicked, this, guardedSlot(this, &ProductsList::onChangeOrChoose));
+    connect(ui->DBGrid1, &QTableView::doubleClicked, this, guardedSlot(this, &ProductsList::onChangeOrChoose));
+    connect(ui->Button3, &QPushButton::clicked, this, guardedSlot(this, &ProductsList::onDelete));
+    connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+ProductsList::~ProductsList()
+{
+    delete ui;
 }
 
 void ProductsList::showDirectory()
 {
+    mode_ = ListWindow::DirectoryMode;
+    dm->Izdel->open();
+    ListWindow::setDirectoryMode({ui->Button1, ui->Button2, ui->Button3});
+    // The search box belongs to choose mode; a search left from there must not narrow
+    // the directory.
+    search_->apply();
     exec();
+    dm->Izdel->close();
 }
 
 std::optional<ProductsList::Choice> ProductsList::choose()
 {
+    mode_ = ListWindow::ChooseMode;
+    dm->Izdel->open();
+    ListWindow::setChooseMode({ui->Button1, ui->Button2, ui->Button3});
+    search_->showEmpty();
+    chosen_.reset();
     exec();
-    return std::nullopt;
+    ui->Button2->setDefault(false);
+    search_->hide();
+    dm->Izdel->close();
+    return std::exchange(chosen_, std::nullopt);
+}
+
+void ProductsList::onAdd()
+{
+    Dataset* products = dm->Izdel;
+    const int row = products->recNo();
+    ProductEditor* editor = productEditor();
+    editor->prepareAdd();
+    editor->exec();
+    if (row > 0)
+        products->setRecNo(row);
+}
+
+void ProductsList::onChangeOrChoose()
+{
+    Dataset* products = dm->Izdel;
+    if (mode_ == ListWindow::ChooseMode) {
+        if (!products->isEmpty())
+            chosen_ = Choice{products->value(QStringLiteral("id")).toLongLong(),
+                             products->value(QStringLiteral("marka")).toString().trimmed()};
+        accept();
+        return;
+    }
+    if (products->isEmpty())
+        return;
+    const int row = products->recNo();
+    ProductEditor* editor = productEditor();
+    editor->prepareChange(products->value(QStringLiteral("id")).toLongLong(),
+                          products->value(QStringLiteral("marka")).toString().trimmed(),
+                          products->value(QStringLiteral("massa")).toDouble());
+    editor->exec();
+    products->setRecNo(row);
+}
+
+void ProductsList::onDelete()
+{
+    Dataset* products = dm->Izdel;
+    if (products->isEmpty())
+        return;
+    if (!Messages::question(QStringLiteral("Удалить изделие?"), QStringLiteral("Удаление")))
+        return;
+    const int row = products->recNo();
+    store_.deleteProduct(products->value(QStringLiteral("id")).toLongLong());
+    ListWindow::reload(products, row);
 }

@@ -1,0 +1,101 @@
+#pragma once
+// Helpers the directory tests share: driving modal windows by object names.
+#include "support/modal.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+#include <functional>
+
+namespace dirtest {
+
+// A child control by its object name; fails the test when there is none.
+template <class T>
+T* control(QWidget* window, const char* name)
+{
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("%s has no control %s", qPrintable(window->objectName()), name);
+    return found;
+}
+
+inline QPushButton* button(QWidget* window, const char* name) { return control<QPushButton>(window, name); }
+inline QLineEdit* edit(QWidget* window, const char* name) { return control<QLineEdit>(window, name); }
+inline QTableView* grid(QWidget* window) { return control<QTableView>(window, "DBGrid1"); }
+
+// Runs `show` (which exec()s a window) and acts on that window while it is shown. The
+// window is closed afterwards if the action left it open. Answers whether the action ran.
+inline bool whileShown(const std::function<void()>& show, const std::function<void(QDialog*)>& act)
+{
+    bool ran = false;
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<QDialog*>(w);
+        ran = true;
+        // As a window manager does with a window just shown.
+        if (QApplication::activeWindow() != dialog)
+            QApplication::setActiveWindow(dialog);
+        act(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    show();
+    return ran;
+}
+
+// Types text character by character as key presses (Cyrillic included, which
+// QTest::keyClicks cannot send).
+inline void typeText(QWidget* target, const QString& text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &release);
+    }
+}
+
+inline void pressKey(QWidget* target, Qt::Key key)
+{
+    QTest::keyClick(target, key);
+}
+
+// The texts of one grid column, top to bottom.
+inline QStringList columnTexts(QTableView* view, int column = 0)
+{
+    QStringList texts;
+    QAbstractItemModel* model = view->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts << model->index(row, column).data().toString();
+    return texts;
+}
+
+inline QStringList columnTitles(QTableView* view)
+{
+    QStringList titles;
+    QAbstractItemModel* model = view->model();
+    for (int c = 0; c < model->columnCount(); ++c)
+        titles << model->headerData(c, Qt::Horizontal).toString();
+    return titles;
+}
+
+// The text of the selected row in a grid column (empty when nothing is selected).
+inline QString selectedText(QTableView* view, int column = 0)
+{
+    const QModelIndexList rows = view->selectionModel()->selectedRows(column);
+    return rows.isEmpty() ? QString() : rows.first().data().toString();
+}
+
+// Double-clicks a grid row as a user does.
+inline void doubleClickRow(QTableView* view, int row)
+{
+    const QRect cell = view->visualRect(view->model()->index(row, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+}

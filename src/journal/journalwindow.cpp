@@ -53,6 +53,8 @@ QVector<GridColumn> journalColumns()
     auto money = [](const QVariant& v) { return v.isNull() ? QString() : QLocale().toString(v.toDouble(), 'f', 2); };
     // The stored mark is char(2) and comes back padded; it is shown as stored.
     auto mark = [](const QVariant& v) { return v.toString().trimmed(); };
+    // The entry day; a time of day, if another program stored one, is not shown.
+    auto day = [](const QVariant& v) { return v.isNull() ? QString() : v.toDate().toString(QStringLiteral("dd.MM.yyyy")); };
     return {
         {QStringLiteral("fio"), QStringLiteral("Фамилия И.О."), 250},
         {QStringLiteral("marka"), QStringLiteral("Марка изделия"), 260},
@@ -65,7 +67,7 @@ QVector<GridColumn> journalColumns()
         {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), 78, right, true, money},
         {QStringLiteral("prize"), QStringLiteral("Премия (%)"), -1, right, false},
         {QStringLiteral("ok"), QStringLiteral("OK"), 37, centred, true, mark},
-        {QStringLiteral("vvod"), QStringLiteral("Заведен"), 80, centred},
+        {QStringLiteral("vvod"), QStringLiteral("Заведен"), 80, centred, true, day},
     };
 }
 

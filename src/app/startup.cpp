@@ -6,6 +6,8 @@
 #include "db/datamodule.h"
 #include "directories/kindeditor.h"
 #include "directories/kindslist.h"
+#include "directories/normswindow.h"
+#include "directories/operationeditor.h"
 #include "directories/operationslist.h"
 #include "directories/producteditor.h"
 #include "directories/productslist.h"
@@ -45,15 +47,17 @@ void createWindows()
     AppWindows& w = appWindows();
     w.journal = new JournalWindow;
     w.login = new LoginWindow;
+    w.workerEditor = new WorkerEditor;
     w.productsList = new ProductsList;
     w.operationsList = new OperationsList;
     w.workersList = new WorkersList;
-    w.kindsList = new KindsList;
-    w.workerEditor = new WorkerEditor;
     w.productEditor = new ProductEditor;
+    w.kindsList = new KindsList;
     w.kindEditor = new KindEditor;
+    w.operationEditor = new OperationEditor;
     w.entryEditor = new EntryEditor;
     w.summaryReports = new SummaryReportsWindow;
+    w.norms = new NormsWindow;
 }
 
 int run(QApplication& app)

@@ -6,6 +6,8 @@
 #include "db/datamodule.h"
 #include "directories/kindeditor.h"
 #include "directories/kindslist.h"
+#include "directories/normswindow.h"
+#include "directories/operationeditor.h"
 #include "directories/operationslist.h"
 #include "directories/producteditor.h"
 #include "directories/productslist.h"
@@ -52,8 +54,10 @@ void createWindows()
     w.workerEditor = new WorkerEditor;
     w.productEditor = new ProductEditor;
     w.kindEditor = new KindEditor;
+    w.operationEditor = new OperationEditor;
     w.entryEditor = new EntryEditor;
     w.summaryReports = new SummaryReportsWindow;
+    w.norms = new NormsWindow;
 }
 
 int run(QApplication& app)

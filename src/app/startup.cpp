@@ -47,12 +47,12 @@ void createWindows()
     AppWindows& w = appWindows();
     w.journal = new JournalWindow;
     w.login = new LoginWindow;
+    w.workerEditor = new WorkerEditor;
     w.productsList = new ProductsList;
     w.operationsList = new OperationsList;
     w.workersList = new WorkersList;
-    w.kindsList = new KindsList;
-    w.workerEditor = new WorkerEditor;
     w.productEditor = new ProductEditor;
+    w.kindsList = new KindsList;
     w.kindEditor = new KindEditor;
     w.operationEditor = new OperationEditor;
     w.entryEditor = new EntryEditor;

@@ -4,6 +4,7 @@
 #include "db/datamodule.h"
 #include "ui/digitsedit.h"
 #include "ui/guard.h"
+#include "ui/listwindow.h"
 #include "ui/messages.h"
 
 #include <QAbstractTableModel>
@@ -245,10 +246,11 @@ public:
         model->setData(index, static_cast<QLineEdit*>(editor)->text(), Qt::EditRole);
     }
 
-    // Hands the text of an open editor to the model and closes the editor.
+    // Hands the text of an open editor to the model and closes the editor. (A closed
+    // editor is hidden at once and deleted later.)
     void commitOpenEditor()
     {
-        if (QWidget* editor = open_.data()) {
+        if (QWidget* editor = open_.data(); editor && !editor->isHidden()) {
             emit commitData(editor);
             emit closeEditor(editor, QAbstractItemDelegate::NoHint);
         }
@@ -411,10 +413,8 @@ void NormsWindow::onSave()
 {
     commitOpenEditor();
     storeChangedRows();
-    Dataset* oper = dm->Oper;
-    const int recNo = oper->recNo();
-    oper->reopen();
-    oper->setRecNo(recNo);
+    // The operations list shows the new count and lowest price, at the same row.
+    ListWindow::reload(dm->Oper, dm->Oper->recNo());
     accept();
 }
 

@@ -6,6 +6,7 @@
 #include "directories/kindslist.h"
 #include "directories/productslist.h"
 #include "ui/guard.h"
+#include "ui/listwindow.h"
 #include "ui/messages.h"
 
 OperationEditor::OperationEditor(QWidget* parent)
@@ -94,7 +95,7 @@ void OperationEditor::onSave()
             // Nothing to change any more: say so rather than pretend it was saved.
             Messages::error(QStringLiteral("Операция не найдена: она удалена с другого рабочего места."),
                             QStringLiteral("Ошибка"));
-            dm->Oper->reopen();
+            ListWindow::reload(dm->Oper);
             reject();
             return;
         }
@@ -105,7 +106,7 @@ void OperationEditor::onSave()
 
 void OperationEditor::reloadOperAt(int operationId)
 {
-    dm->Oper->reopen();
+    ListWindow::reload(dm->Oper);
     dm->Oper->locate(QStringLiteral("id"), operationId);
 }
 

@@ -8,10 +8,11 @@
 #include "export/spreadsheet.h"
 #include "ui/datasetgrid.h"
 #include "ui/guard.h"
+#include "ui/listwindow.h"
 #include "ui/messages.h"
 
 #include <QApplication>
-#include <QKeyEvent>
+#include <QHeaderView>
 #include <QLocale>
 
 namespace {
@@ -46,15 +47,22 @@ OperationsList::OperationsList(QWidget* parent)
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
     const Qt::Alignment centre = Qt::AlignCenter;
     bindGrid(ui->DBGrid1, dm->Oper,
-             {{QStringLiteral("MARKA"), QStringLiteral("Марка"), 200},
-              {QStringLiteral("VID"), QStringLiteral("Опреция"), 220},
-              {QStringLiteral("cena"), QStringLiteral("Цена (min)"), 90, right, true, minPriceText},
+             {{QStringLiteral("MARKA"), QStringLiteral("Марка"), 180},
+              {QStringLiteral("VID"), QStringLiteral("Опреция"), 210},
+              {QStringLiteral("cena"), QStringLiteral("Цена (min)"), 95, right, true, minPriceText},
               {QStringLiteral("nmn"), QStringLiteral("Вид"), 140},
-              {QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), 80, centre},
+              {QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), 100, centre},
               {QStringLiteral("id"), QStringLiteral("id"), -1, right, false},
               {QStringLiteral("i_id"), QStringLiteral("i_id"), -1, right, false},
               {QStringLiteral("oper_vid"), QStringLiteral("oper_vid"), -1, right, false}});
-    ui->DBGrid1->horizontalHeader()->setStretchLastSection(false);
+    // The kind name takes what room is left.
+    ui->DBGrid1->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+
+    // The shared search box first, so that its filter is in place before ours looks at it.
+    search_ = new ListWindow::SearchBox(ui->Edit1, dm->Oper, QStringLiteral("MARKA"),
+                                        ListWindow::SearchBox::OtherKeys::TypingOnly, this);
+    connect(ui->Edit1, &QLineEdit::textChanged, this,
+            [this](const QString& text) { guarded([&] { onSearchChanged(text); }); });
 
     ui->Button1->setDefault(true);
     connect(ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &OperationsList::onAdd));
@@ -64,9 +72,6 @@ OperationsList::OperationsList(QWidget* parent)
     connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->DBGrid1, &QAbstractItemView::doubleClicked, this,
             guardedSlot(this, &OperationsList::onGridDoubleClicked));
-    connect(ui->Edit1, &QLineEdit::textChanged, this,
-            [this](const QString& text) { guarded([&] { onSearchChanged(text); }); });
-    ui->Edit1->installEventFilter(this);
 }
 
 OperationsList::~OperationsList()
@@ -76,39 +81,30 @@ OperationsList::~OperationsList()
 
 void OperationsList::showDirectory()
 {
-    mode_ = 0;
-    dm->Oper->reopen();
-    ui->Button2->setText(QStringLiteral("Изменить"));
-    ui->Button2->setDefault(false);
-    ui->Button1->setDefault(true);
-    ui->Button1->show();
-    ui->Button3->show();
+    mode_ = ListWindow::DirectoryMode;
+    ListWindow::reload(dm->Oper);
+    ListWindow::setDirectoryMode({ui->Button1, ui->Button2, ui->Button3});
     exec();
     dm->Oper->close();
 }
 
 std::optional<OperationsList::Choice> OperationsList::choose(int locateId)
 {
-    mode_ = 1;
+    mode_ = ListWindow::ChooseMode;
     chosen_.reset();
-    ui->Edit1->show();
-    ui->Edit1->clear();   // switches the filter off
-    dm->Oper->reopen();
+    search_->showEmpty();   // no filter
+    ListWindow::reload(dm->Oper);
     if (locateId == 0 || !dm->Oper->locate(QStringLiteral("id"), locateId))
         dm->Oper->first();
-    ui->Button2->setText(QStringLiteral("Выбрать"));
-    ui->Button1->setDefault(false);
-    ui->Button2->setDefault(true);
-    ui->Button1->hide();
-    ui->Button3->hide();
+    ListWindow::setChooseMode({ui->Button1, ui->Button2, ui->Button3});
 
     exec();
 
     ui->Button2->setDefault(false);
-    ui->Edit1->hide();
-    // Switching the filter off moves to the first row; the editor reads the chosen one.
+    // Hiding the box takes its filter off, which moves to the first row; the editor
+    // reads the chosen one.
     const QVariant currentId = dm->Oper->value(QStringLiteral("id"));
-    dm->Oper->clearFilter();
+    search_->hide();
     if (currentId.isValid())
         dm->Oper->locate(QStringLiteral("id"), currentId);
     return chosen_;
@@ -121,7 +117,7 @@ bool OperationsList::hasCurrentRow() const
 
 void OperationsList::onChangeOrChoose()
 {
-    if (mode_ == 1)
+    if (mode_ == ListWindow::ChooseMode)
         onChoose();
     else
         onChange();
@@ -129,7 +125,7 @@ void OperationsList::onChangeOrChoose()
 
 void OperationsList::onGridDoubleClicked()
 {
-    if (mode_ == 1)
+    if (mode_ == ListWindow::ChooseMode)
         onChoose();
     else if (ui->CheckBox1->isChecked())
         onNorms();
@@ -139,8 +135,11 @@ void OperationsList::onGridDoubleClicked()
 
 void OperationsList::onChoose()
 {
-    if (!hasCurrentRow())
+    // As the other lists: choosing from an empty list closes it with nothing chosen.
+    if (!hasCurrentRow()) {
+        accept();
         return;
+    }
     Choice choice;
     choice.id = dm->Oper->value(QStringLiteral("id")).toInt();
     choice.productId = dm->Oper->value(QStringLiteral("i_id")).toInt();
@@ -154,7 +153,7 @@ void OperationsList::onChoose()
 void OperationsList::onAdd()
 {
     OperationEditor* editor = appWindows().operationEditor;
-    if (mode_ == 1 || !editor)
+    if (mode_ == ListWindow::ChooseMode || !editor)
         return;
     editor->prepareAdd();
     editor->exec();
@@ -176,14 +175,13 @@ void OperationsList::onChange()
 
 void OperationsList::onDelete()
 {
-    if (mode_ == 1 || !hasCurrentRow())
+    if (mode_ == ListWindow::ChooseMode || !hasCurrentRow())
         return;
     if (!Messages::question(QStringLiteral("Удалить операцию?"), QStringLiteral("Удаление")))
         return;
     const int row = dm->Oper->recNo();
     store.remove(dm->Oper->value(QStringLiteral("id")).toInt());
-    dm->Oper->reopen();
-    dm->Oper->setRecNo(row);
+    ListWindow::reload(dm->Oper, row);
 }
 
 void OperationsList::onExcel()
@@ -202,57 +200,7 @@ void OperationsList::onNorms()
 
 void OperationsList::onSearchChanged(const QString& text)
 {
-    if (text.trimmed().isEmpty()) {
+    // A text of blanks only searches for nothing: every operation shows.
+    if (!text.isEmpty() && text.trimmed().isEmpty())
         dm->Oper->clearFilter();
-        return;
-    }
-    // Plain text compared on the client: quotes, % or \ in it are just characters.
-    dm->Oper->setFilter([text](const QSqlRecord& row) {
-        return row.value(QStringLiteral("MARKA")).toString().startsWith(text, Qt::CaseInsensitive);
-    });
-}
-
-bool OperationsList::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == ui->Edit1 && event->type() == QEvent::KeyPress) {
-        switch (static_cast<QKeyEvent*>(event)->key()) {
-        case Qt::Key_Up:
-            dm->Oper->prior();
-            return true;
-        case Qt::Key_Down:
-            dm->Oper->next();
-            return true;
-        // The search box only takes typed characters and Backspace.
-        case Qt::Key_Delete:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-            return true;
-        default:
-            break;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-void OperationsList::focusSearchBox()
-{
-    if (ui->Edit1->isVisible())
-        ui->Edit1->setFocus();
-    else
-        ui->DBGrid1->setFocus();
-}
-
-void OperationsList::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    focusSearchBox();
-}
-
-bool OperationsList::event(QEvent* event)
-{
-    if (event->type() == QEvent::WindowActivate)
-        focusSearchBox();
-    return QDialog::event(event);
 }

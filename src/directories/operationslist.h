@@ -6,6 +6,7 @@
 #include <optional>
 
 class DataModule;
+namespace ListWindow { class SearchBox; }
 namespace Ui { class OperationsList; }
 
 // Operations and prices, TForm4 "Операции": the operations with their lowest norm price
@@ -44,23 +45,19 @@ public:
     void onDelete();
     void onExcel();
     void onGridDoubleClicked();
+    // The search box's own filter is the shared one; this adds that blanks only find all.
     void onSearchChanged(const QString& text);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
     void onChange();
     void onChoose();
     void onNorms();
-    void focusSearchBox();
     bool hasCurrentRow() const;
 
     Ui::OperationsList* ui;
     DataModule* dm;
     OperationsStore store;
+    ListWindow::SearchBox* search_;
     int mode_ = 0;
     std::optional<Choice> chosen_;
 };

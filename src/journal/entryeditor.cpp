@@ -140,12 +140,11 @@ void EntryEditor::onChooseWorker()
     WorkersList* list = appWindows().workersList;
     if (!list)
         return;
-    if (const auto worker = list->choose()) {
+    const auto worker = list->choose();
+    if (worker)
         workerChosen(*worker);
-        ui->Button4->setFocus();   // the operation comes next
-    } else {
-        ui->Button3->setFocus();
-    }
+    // Back from the list the keyboard goes on with the operation.
+    moveOnAfterList(worker ? static_cast<QWidget*>(ui->Button4) : ui->Button3);
 }
 
 void EntryEditor::workerChosen(const WorkersList::Choice& worker)
@@ -170,10 +169,18 @@ void EntryEditor::onChooseOperation()
         operationChosen(*operation);
     applyColourRule();
     recomputePrices();
+    // Back from the list the keyboard goes on with the quantity, ready to be typed over.
+    moveOnAfterList(operation ? static_cast<QWidget*>(ui->Edit3) : ui->Button4);
     if (operation)
-        ui->Edit3->setFocus();     // the quantity comes next
-    else
-        ui->Button4->setFocus();
+        ui->Edit3->selectAll();
+}
+
+void EntryEditor::moveOnAfterList(QWidget* next)
+{
+    // Not every window manager gives the activation back to the dialog under a closed one.
+    if (isVisible())
+        activateWindow();
+    next->setFocus();
 }
 
 void EntryEditor::operationChosen(const OperationsList::Choice& operation)

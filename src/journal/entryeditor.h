@@ -63,6 +63,7 @@ private:
     JournalWindow* journal() const;
     QWidget* controlOf(EntryStore::Field field) const;
     void setColourBoxEnabled(bool enabled);
+    void moveOnAfterList(QWidget* next);
 
     Ui::EntryEditor* ui;
     DataModule* dm;

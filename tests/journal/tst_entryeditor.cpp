@@ -14,6 +14,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,6 +38,8 @@ class EntryEditorTest : public QObject {
     std::unique_ptr<TestDatabase> db;
     JournalWindow* journal = nullptr;
     EntryEditor* editor = nullptr;
+    WorkersList* workersList = nullptr;
+    OperationsList* operationsList = nullptr;
     QLocale localeBefore;
 
     const QDate day{2024, 3, 5};     // a Tuesday
@@ -58,14 +61,33 @@ class EntryEditorTest : public QObject {
     }
     QLineEdit* box(const char* name) const { return child<QLineEdit>(editor, name); }
     QString text(const char* name) const { return box(name)->text(); }
-    // The control that has the focus (a date picker rather than its inner line edit).
-    static QString focusName()
+    // The control of a window (the editor unless named) that has the focus, or gets it when
+    // the window is active again; a date picker rather than its inner line edit.
+    QString focusName(QWidget* window = nullptr) const
     {
-        QWidget* w = QApplication::focusWidget();
+        QWidget* w = (window ? window : editor)->focusWidget();
         if (!w)
             return QStringLiteral("<none>");
         return w->objectName().startsWith(u"qt_") ? w->parentWidget()->objectName() : w->objectName();
     }
+    QWidget* focusIn(QWidget* window) const
+    {
+        QWidget* w = (window ? window : editor)->focusWidget();
+        return w ? w : (window ? window : editor);
+    }
+    // Types into the focused control of a window (the editor unless named) as a keyboard
+    // does, Cyrillic included.
+    void typeText(const QString& text, QWidget* window = nullptr) const
+    {
+        for (const QChar c : text) {
+            QWidget* w = focusIn(window);
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(w, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(w, &release);
+        }
+    }
+    void key(Qt::Key k, QWidget* window = nullptr) const { QTest::keyClick(focusIn(window), k); }
     QCheckBox* dayOffBox() const { return child<QCheckBox>(journal, "CBox1"); }
 
     int insertId(const QString& sql) const { return db->scalar(sql + QStringLiteral(" returning id")).toInt(); }
@@ -170,14 +192,19 @@ private slots:
 
         journal = new JournalWindow;
         editor = new EntryEditor;
+        workersList = new WorkersList;
+        operationsList = new OperationsList;
         appWindows().journal = journal;
         appWindows().entryEditor = editor;
+        appWindows().workersList = workersList;
+        appWindows().operationsList = operationsList;
     }
 
     void cleanupTestCase()
     {
-        appWindows().journal = nullptr;
-        appWindows().entryEditor = nullptr;
+        appWindows() = AppWindows();
+        delete operationsList;
+        delete workersList;
         delete editor;
         delete journal;
         db.reset();
@@ -227,21 +254,21 @@ private slots:
         // so is a disabled colour box.
         editor->show();
         QVERIFY(QTest::qWaitForWindowActive(editor));
-        QCOMPARE(QApplication::focusWidget(), child<QWidget>(editor, "Button3"));
+        QCOMPARE(focusName(), QStringLiteral("Button3"));
         box("Edit2")->setText(QStringLiteral("ПН-60; Покраска; Заготовки"));
         editor->applyColourRule();
         QStringList walked;
         for (int i = 0; i < 9; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            key(Qt::Key_Tab);
             walked << focusName();
         }
         QCOMPARE(walked.join(u' '), QStringLiteral("Button4 Edit3 Edit6 Edit5 DTimeP Edit4 Button1 Button2 Button3"));
         box("Edit2")->clear();
         editor->applyColourRule();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);   // Button4
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);   // Edit3
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);   // Edit6
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        key(Qt::Key_Tab);   // Button4
+        key(Qt::Key_Tab);   // Edit3
+        key(Qt::Key_Tab);   // Edit6
+        key(Qt::Key_Tab);
         QCOMPARE(focusName(), QStringLiteral("DTimeP"));
         editor->reject();
     }
@@ -447,7 +474,7 @@ private slots:
         QTest::keyClick(box("Edit3"), Qt::Key_Tab);
         QCOMPARE(text("Edit9"), QStringLiteral("37,5"));
         QCOMPARE(text("Edit6"), QStringLiteral("0"));
-        QCOMPARE(QApplication::focusWidget(), box("Edit6"));
+        QCOMPARE(focusName(), QStringLiteral("Edit6"));
         box("Edit3")->clear();
         QTest::keyClick(box("Edit6"), Qt::Key_Tab);
         QCOMPARE(text("Edit3"), QStringLiteral("0"));
@@ -867,12 +894,12 @@ private slots:
             QTest::keyClick(quantity, Qt::Key_Return);
             QCOMPARE(recorder.texts(), QStringList{kFillAll});
             QVERIFY(quantity->text().isEmpty());
-            QCOMPARE(QApplication::focusWidget(), quantity);
+            QCOMPARE(focusName(), QStringLiteral("Edit3"));
             QVERIFY(dialog->isVisible());
             // Leaving the box first turns it into "0", and then Enter saves.
             QTest::keyClick(quantity, Qt::Key_Tab);
             QCOMPARE(quantity->text(), QStringLiteral("0"));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+            key(Qt::Key_Enter);
             checked = true;
         });
         QCOMPARE(editor->exec(), int(QDialog::Accepted));
@@ -884,43 +911,129 @@ private slots:
 
     void foremanAddsAnEntryFromTheKeyboard()
     {
-        dm()->Oper->open();
-        QVERIFY(dm()->Oper->locate(QStringLiteral("id"), painting));
         editor->prepareNew(day);
+        QStringList lists;   // each list as it opened: its name and the control with the focus
         bool typed = false;
         onNextModal([&](QWidget*) {
             const auto closeAnyway = qScopeGuard([this] { if (editor->isVisible()) editor->reject(); });
-            auto key = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
-            auto type = [](const char* digits) { QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(digits)); };
             QCOMPARE(focusName(), QStringLiteral("Button3"));
-            choose(petrov, painting);                             // what the two lists hand back
-            QCOMPARE(box("Edit5")->isEnabled(), true);
-            key(Qt::Key_Tab);
-            key(Qt::Key_Tab);
+            onNextModal([&](QWidget* list) {
+                QTest::qWaitForWindowActive(list);
+                lists << list->objectName() + u':' + focusName(list);
+                typeText(QStringLiteral("Пет"), list);
+                key(Qt::Key_Return, list);
+            });
+            key(Qt::Key_Return);                                  // "..." of the worker
+            QVERIFY(QTest::qWaitForWindowActive(editor));
+            QCOMPARE(text("Edit1"), QStringLiteral("Петров Пётр Петрович"));
+            QCOMPARE(focusName(), QStringLiteral("Button4"));
+            onNextModal([&](QWidget* list) {
+                QTest::qWaitForWindowActive(list);
+                lists << list->objectName() + u':' + focusName(list);
+                typeText(QStringLiteral("пн"), list);
+                key(Qt::Key_Return, list);
+            });
+            key(Qt::Key_Return);                                  // "..." of the operation
+            QVERIFY(QTest::qWaitForWindowActive(editor));
+            QCOMPARE(text("Edit2"), QStringLiteral("ПН-60; Порошковая покраска; Заготовки"));
+            QCOMPARE(text("Edit8"), QStringLiteral("12,5"));
+            QVERIFY(box("Edit5")->isEnabled());
             QCOMPARE(focusName(), QStringLiteral("Edit3"));
-            type("25x");                                          // the letter is dropped
+            typeText(QStringLiteral("25x"));                      // types over the "0"; the letter is dropped
             key(Qt::Key_Tab);
             QCOMPARE(text("Edit9"), QStringLiteral("312,5"));
-            type("8");
+            typeText(QStringLiteral("8"));
             key(Qt::Key_Tab);
-            type("9016");
+            typeText(QStringLiteral("9016"));
             key(Qt::Key_Tab);                                     // the date stays
+            QCOMPARE(focusName(), QStringLiteral("DTimeP"));
             key(Qt::Key_Tab);
-            type("1");
+            typeText(QStringLiteral("1"));
             typed = true;
             key(Qt::Key_Return);
         });
         QCOMPARE(editor->exec(), int(QDialog::Accepted));
         QVERIFY(typed);
+        QCOMPARE(lists, (QStringList{QStringLiteral("TForm5:Edit1"), QStringLiteral("TForm4:Edit1")}));
+        QCOMPARE(entries(), 1);
         const QSqlRecord row = stored(lastId());
         QCOMPARE(row.value(QStringLiteral("w_id")).toInt(), petrov);
         QCOMPARE(row.value(QStringLiteral("o_id")).toInt(), painting);
+        QCOMPARE(row.value(QStringLiteral("i_id")).toInt(), profile);
+        QCOMPARE(row.value(QStringLiteral("cena")).toDouble(), 12.5);
         QCOMPARE(row.value(QStringLiteral("kol_vo")).toInt(), 25);
         QCOMPARE(row.value(QStringLiteral("time")).toInt(), 8);
         QCOMPARE(row.value(QStringLiteral("color")).toInt(), 9016);
         QCOMPARE(row.value(QStringLiteral("brak")).toInt(), 1);
         QCOMPARE(row.value(QStringLiteral("data")).toDate(), day);
         QCOMPARE(postedHours(petrov, 1, day), 8);
+        QVERIFY(!dm()->Workers->isOpen());
+    }
+
+    void clicksOnTheBoxesOpenTheLists()
+    {
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        QStringList lists;
+        auto takeSecondRow = [&](QWidget* list) {
+            QTest::qWaitForWindowActive(list);
+            lists << list->objectName();
+            key(Qt::Key_Down, list);
+            key(Qt::Key_Return, list);
+        };
+        onNextModal(takeSecondRow);
+        QTest::mouseClick(box("Edit1"), Qt::LeftButton);
+        QCOMPARE(text("Edit1"), QStringLiteral("Петров Пётр Петрович"));
+        QCOMPARE(editor->w_id, petrov);
+        onNextModal(takeSecondRow);
+        QTest::mouseClick(box("Edit2"), Qt::LeftButton);
+        QCOMPARE(text("Edit2"), QStringLiteral("ПН-60; Порошковая покраска; Заготовки"));
+        QCOMPARE(editor->o_id, painting);
+        QCOMPARE(lists, (QStringList{QStringLiteral("TForm5"), QStringLiteral("TForm4")}));
+        QVERIFY(editor->isVisible());
+        editor->reject();
+    }
+
+    void operationListOpensAtTheEntrysOperation_data()
+    {
+        QTest::addColumn<bool>("change");
+        QTest::newRow("new entry: first operation") << false;
+        QTest::newRow("change: the entry's operation") << true;
+    }
+    void operationListOpensAtTheEntrysOperation()
+    {
+        QFETCH(bool, change);
+        const int id = entry(ivanov, painting, day, 4, 7016, 4);
+        dayOffBox()->setChecked(true);
+        if (change) {
+            changeEntry(id, 4, day);
+        } else {
+            openJournal(4, day);
+            editor->cena = 7;
+            editor->o_id = 0;
+        }
+        const double priceBefore = editor->cena;
+        const int operBefore = editor->o_id;
+        QVariant current;
+        onNextModal([&](QWidget* list) {
+            current = dm()->Oper->value(QStringLiteral("id"));
+            key(Qt::Key_Escape, list);
+        });
+        editor->onChooseOperation();
+        QCOMPARE(current.toInt(), change ? painting : cutting);
+        // Closed without a choice: the operation and the price stay, the colour rule and
+        // the prices are shown anew from the operation current in the list.
+        QCOMPARE(editor->o_id, operBefore);
+        QCOMPARE(editor->cena, priceBefore);
+        QCOMPARE(box("Edit5")->isEnabled(), change);
+        QCOMPARE(text("Edit8"), change ? QStringLiteral("12,5") : QStringLiteral("10"));
+        QCOMPARE(text("Edit7"), EntryPrice::shown(priceBefore));
+
+        // Chosen again: the day-off and overtime factors of this moment apply.
+        onNextModal([&](QWidget* list) { key(Qt::Key_Return, list); });
+        editor->onChooseOperation();
+        QCOMPARE(editor->o_id, change ? painting : cutting);
+        QCOMPARE(editor->cena, change ? 37.5 : 30.0);
     }
 
     // ---- screenshot ----------------------------------------------------------------------------

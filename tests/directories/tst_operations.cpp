@@ -310,6 +310,48 @@ private slots:
         QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm")), 10);
     }
 
+    void anAddTheServerRefusesLeavesNothingHalfWritten_data()
+    {
+        QTest::addColumn<qint64>("product");
+        QTest::addColumn<bool>("refuseNorms");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("product key too large for an operation") << qint64(99999999999) << false
+                                                                << QStringLiteral("out of range");
+        QTest::newRow("first norm level refused") << qint64(105) << true << QStringLiteral("нормы закрыты");
+    }
+    void anAddTheServerRefusesLeavesNothingHalfWritten()
+    {
+        QFETCH(qint64, product);
+        QFETCH(bool, refuseNorms);
+        QFETCH(QString, message);
+        if (refuseNorms)
+            db->exec(QStringLiteral(
+                "create or replace function public.optest_refuse() returns trigger language plpgsql as $$ "
+                "begin raise exception 'нормы закрыты'; end $$; "
+                "create trigger optest_refuse before insert on accounts_dep.norm "
+                "for each row execute function public.optest_refuse()"));
+        auto dropTrigger = qScopeGuard([this] {
+            db->exec(QStringLiteral("drop trigger if exists optest_refuse on accounts_dep.norm"));
+        });
+        Messages::Recorder recorder;
+        oper()->open();
+        bool stayedOpen = false;
+        onNextModal([&](QWidget* w) {
+            auto close = optest::closeIfOpen(w);
+            fillAndSave(product, QStringLiteral("изделие"), optest::Cutting, QStringLiteral("Резка"), 1);
+            stayedOpen = w->isVisible();
+        });
+        editor->prepareAdd();
+        editor->exec();
+        QVERIFY(stayedOpen);
+        QCOMPARE(recorder.shown.size(), 1);
+        QVERIFY2(recorder.shown[0].text.contains(message), qPrintable(recorder.shown[0].text));
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(operations(), 10);
+        QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm")), 10);
+        QCOMPARE(oper()->recordCount(), 9);
+    }
+
     void changeExcludesItsOwnRowAndRefusesAnotherOnesKey_data()
     {
         QTest::addColumn<qint64>("product");

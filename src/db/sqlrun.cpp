@@ -12,6 +12,15 @@ namespace {
 QString errorText(const QSqlError& error)
 {
     QString text = error.databaseText().trimmed();
+    // The driver appends its own line to the server's message; the user needs only the
+    // server's words.
+    static const QString driverTail = QStringLiteral("Error while executing the query");
+    if (text.endsWith(driverTail) && text.size() > driverTail.size()) {
+        text.chop(driverTail.size());
+        text = text.trimmed();
+        if (text.endsWith(u';'))
+            text.chop(1);
+    }
     if (text.isEmpty())
         text = error.text().trimmed();
     if (text.isEmpty())

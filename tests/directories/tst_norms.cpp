@@ -8,6 +8,7 @@
 #include "ui/guard.h"
 #include "ui/messages.h"
 
+#include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -220,6 +221,45 @@ private slots:
         oper()->reopen();
         QVERIFY(oper()->locate(QStringLiteral("id"), int(optest::Kr100Bending)));
         QCOMPARE(oper()->value(QStringLiteral("cena")).toDouble(), 12.5);
+    }
+
+    void pastedTextIsFilteredAsTyped_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("before");   // the cell's text, the cursor at its end
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("norm with blanks and unit") << 0 << "" << "1 500 шт." << "1500";
+        QTest::newRow("norm grouped, longer than the box") << 0 << "" << "12 345 678" << "12345678";
+        QTest::newRow("norm beyond nine digits") << 0 << "" << "1234567890" << "123456789";
+        QTest::newRow("bonus with a percent sign") << 2 << "" << "15 %" << "15";
+        QTest::newRow("price with a unit") << 1 << "" << "12.5 руб." << "12.5";
+        QTest::newRow("price grouped, decimal comma") << 1 << "" << "1 250,75" << "1250,75";
+        QTest::newRow("price with five decimals") << 1 << "" << "3,14159" << "3,1415";
+        QTest::newRow("price with a second separator") << 1 << "" << "1.2.3" << "1.23";
+        QTest::newRow("separator after one already typed") << 1 << "7," << "5.5" << "7,55";
+        QTest::newRow("price, letters only") << 1 << "4" << "abc" << "4";
+    }
+    void pastedTextIsFilteredAsTyped()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, before);
+        QFETCH(QString, pasted);
+        QFETCH(QString, expected);
+        norms->loadOperation(optest::Kr100Bending);
+        typeInto(0, column, before);
+        QLineEdit* editor = openEditor();
+        QVERIFY(editor);
+        if (before.isEmpty())
+            editor->clear();
+        QApplication::clipboard()->setText(pasted);
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor->text(), expected);
+        // The cell takes it as a typed text.
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(cell(0, column),
+                 column == 1 ? NormsWindow::priceText(QString(expected).replace(u',', u'.').toDouble()) : expected);
     }
 
     void downFromTheLastRowStartsARowForTheOperation()

@@ -13,7 +13,7 @@ std::optional<QString> KindsStore::vidProblem(const QString& vid)
 
 bool KindsStore::vidTaken(const QString& vid, std::optional<int> exceptId)
 {
-    QString sql = QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=upper(:vid)");
+    QString sql = QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(trim(vid))=upper(:vid)");
     if (exceptId)
         sql += QStringLiteral(" and id<>%1").arg(*exceptId);
     return dm_->CheckExists(sql, QStringLiteral("Такая операция уже заведена!"), {{QStringLiteral("vid"), vid}});

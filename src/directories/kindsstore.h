@@ -16,9 +16,9 @@ public:
     // What is wrong with a kind name (already trimmed, not empty) before it may be written.
     static std::optional<QString> vidProblem(const QString& vid);
 
-    // The duplicate guard: whether another kind has this name, letter case ignored
-    // (Cyrillic too); shows "Такая операция уже заведена!" when so. exceptId is the kind
-    // being changed.
+    // The duplicate guard: whether another kind has this name (trimmed), letter case and
+    // blanks around a stored name ignored (Cyrillic too); shows "Такая операция уже
+    // заведена!" when so. exceptId is the kind being changed.
     bool vidTaken(const QString& vid, std::optional<int> exceptId);
 
     void addKind(const QString& vid);

@@ -105,7 +105,7 @@ QString ProductsStore::numberLiteral(double value)
 
 bool ProductsStore::markaTaken(const QString& marka, std::optional<qint64> exceptId)
 {
-    QString sql = QStringLiteral("select count(*) as cnt from accounts_dep.izdel where upper(marka)=upper(:marka)");
+    QString sql = QStringLiteral("select count(*) as cnt from accounts_dep.izdel where upper(trim(marka))=upper(:marka)");
     if (exceptId)
         sql += QStringLiteral(" and id<>%1").arg(*exceptId);
     return dm_->CheckExists(sql, QStringLiteral("Такая марка изделия уже заведена!"),

@@ -34,9 +34,9 @@ public:
     // A number as written into a statement: a point and no grouping, "2.5", "12".
     static QString numberLiteral(double value);
 
-    // The duplicate guard: whether another product has this marka, letter case ignored
-    // (Cyrillic too); shows "Такая марка изделия уже заведена!" when so. exceptId is the
-    // product being changed.
+    // The duplicate guard: whether another product has this marka (trimmed), letter case
+    // and blanks around a stored marka ignored (Cyrillic too); shows "Такая марка изделия
+    // уже заведена!" when so. exceptId is the product being changed.
     bool markaTaken(const QString& marka, std::optional<qint64> exceptId);
 
     void addProduct(const QString& marka, double massa);

@@ -234,6 +234,7 @@ private slots:
         QTest::newRow("other case and blanks") << "  ГИБКА " << taken;
         QTest::newRow("Cyrillic ё") << "ёлочная покраска" << taken;
         QTest::newRow("apostrophe name taken") << "o'hara" << taken;
+        QTest::newRow("name stored with trailing blanks") << "резка" << taken;
         QTest::newRow("51 characters") << QString(KindsStore::kMaxVid + 1, QChar(u'Щ'))
                                        << "Название вида операции не может быть длиннее 50 знаков!";
     }
@@ -241,7 +242,7 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QString, message);
-        setKinds({"Гибка", "Ёлочная ПОКРАСКА", "O'Hara"});
+        setKinds({"Гибка", "Ёлочная ПОКРАСКА", "O'Hara", "Резка  "});
         Messages::Recorder recorder;
         bool editorOpen = false;
         QVERIFY(whileShown([&] { list->showDirectory(); }, [&](QDialog* w) {
@@ -255,7 +256,7 @@ private slots:
         QCOMPARE(recorder.texts(), QStringList{message});
         QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
         QVERIFY(recorder.shown[0].icon == Messages::Icon::Error);
-        QCOMPARE(storedKinds(), (QStringList{"O'Hara", "Ёлочная ПОКРАСКА", "Гибка"}));
+        QCOMPARE(storedKinds(), (QStringList{"O'Hara", "Ёлочная ПОКРАСКА", "Гибка", "Резка  "}));
     }
 
     void changeExcludesTheOwnRow_data()

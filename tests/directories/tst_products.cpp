@@ -333,6 +333,7 @@ private slots:
         QTest::newRow("other case and blanks") << "  Кр-100 " << "5" << taken;
         QTest::newRow("Cyrillic ё") << "ёлка-1" << "5" << taken;
         QTest::newRow("apostrophe marka taken") << "o'brien" << "5" << taken;
+        QTest::newRow("marka stored with trailing blanks") << "пп-3" << "5" << taken;
         QTest::newRow("255 characters") << QString(ProductsStore::kMaxMarka + 1, QChar(u'Ж')) << "5"
                                         << "Марка изделия не может быть длиннее 254 знаков!";
         QTest::newRow("two commas") << "ПЛ-1" << "2,,5" << "\"2,,5\" не является числом!";
@@ -349,6 +350,7 @@ private slots:
         addCatalogued(QStringLiteral("КР-100"), 12);
         addCatalogued(QStringLiteral("ЁЛКА-1"), 1);
         addCatalogued(QStringLiteral("O'Brien"), 1);
+        addCatalogued(QStringLiteral("ПП-3  "), 1);
         Messages::Recorder recorder;
         bool editorOpen = false;
         QVERIFY(whileShown([&] { list->showDirectory(); }, [&](QDialog* w) {
@@ -363,8 +365,8 @@ private slots:
         QCOMPARE(recorder.texts(), QStringList{message});
         QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
         QVERIFY(recorder.shown[0].icon == Messages::Icon::Error);
-        QCOMPARE(storedMarkas(), (QStringList{"O'Brien", "ЁЛКА-1", "КР-100"}));
-        QCOMPARE(count(QStringLiteral("cmn_gds_and_srv.gds_and_srv")), 3);
+        QCOMPARE(storedMarkas(), (QStringList{"O'Brien", "ЁЛКА-1", "КР-100", "ПП-3  "}));
+        QCOMPARE(count(QStringLiteral("cmn_gds_and_srv.gds_and_srv")), 4);
     }
 
     void changeRewritesTheProductInPlace_data()

@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QStringList>
 #include <atomic>
 
@@ -126,6 +127,9 @@ bool DataModule::connectTo(const QString& connectionString)
         lastError_ = db.lastError().text();
         return false;
     }
+    // Dates in statement texts are day first ('07.03.2024'); a database copied or restored
+    // without its own settings would read them month first, so the session says so itself.
+    QSqlQuery(db).exec(QStringLiteral("set datestyle = 'ISO, DMY'"));
     lastError_.clear();
     return true;
 }

@@ -4,6 +4,7 @@
 #include "app/clock.h"
 #include "app/windows.h"
 #include "db/datamodule.h"
+#include "db/sqltext.h"
 #include "journal/entryprice.h"
 #include "journal/journalwindow.h"
 #include "timesheet/hoursposting.h"
@@ -96,10 +97,14 @@ void EntryEditor::prepareChange(const QSqlRecord& row)
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
     mode_ = 2;
 
-    cena = row.value(QStringLiteral("cena")).toDouble();
+    // The price as a save writes it back: the amount shown is the quantity times it.
+    cena = SqlText::round4(row.value(QStringLiteral("cena")).toDouble());
     const double quantity = row.value(QStringLiteral("kol_vo")).toDouble();
     ui->Edit7->setText(EntryPrice::shown(cena));
     ui->Edit9->setText(EntryPrice::shown(quantity * cena));
+    // The base price shows only when an operation is chosen; what the box held belonged
+    // to another entry.
+    ui->Edit8->clear();
 
     const QDate date = dateOf(row.value(QStringLiteral("data")));
     ui->DTimeP->setDate(date);

@@ -15,7 +15,7 @@ double finalPrice(double basePrice, bool dayOff, int shift)
         price *= 1.2;
     else if (shift == 4)
         price *= 1.5;
-    return price;
+    return SqlText::round4(price);
 }
 
 QString shown(double value)

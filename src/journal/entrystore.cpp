@@ -107,18 +107,20 @@ QString EntryStore::operationText(const QString& marka, const QString& vid, int 
 
 QString EntryStore::duplicateCountSql(const EntryRow& row)
 {
-    return QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=") + n(row.w_id)
-        + QStringLiteral(" and o_id=") + n(row.o_id) + QStringLiteral(" and i_id=") + n(row.i_id)
-        + QStringLiteral(" and data=to_date('") + SqlText::date(row.date) + QStringLiteral("', 'DD.MM.YYYY') and smena=")
-        + n(row.shift) + QStringLiteral(" and color=") + n(row.colour);
+    return duplicateCountSql(row, QString());
 }
 
 QString EntryStore::duplicateCountSql(const EntryRow& row, int ownId)
 {
+    return duplicateCountSql(row, QStringLiteral(" and id<>") + n(ownId));
+}
+
+QString EntryStore::duplicateCountSql(const EntryRow& row, const QString& notItself)
+{
     return QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=") + n(row.w_id)
         + QStringLiteral(" and o_id=") + n(row.o_id) + QStringLiteral(" and i_id=") + n(row.i_id)
         + QStringLiteral(" and data=to_date('") + SqlText::date(row.date) + QStringLiteral("', 'DD.MM.YYYY') and smena=")
-        + n(row.shift) + QStringLiteral(" and id<>") + n(ownId) + QStringLiteral(" and color=") + n(row.colour);
+        + n(row.shift) + notItself + QStringLiteral(" and color=") + n(row.colour);
 }
 
 QString EntryStore::insertSql(const EntryRow& row, const QDate& today)

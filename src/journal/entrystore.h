@@ -79,6 +79,9 @@ public:
     int update(const EntryRow& row, int id, const QDate& today);
 
 private:
+    // The count with the condition that leaves the changed entry out (empty for a new one).
+    static QString duplicateCountSql(const EntryRow& row, const QString& notItself);
+
     DataModule& dm_;
     Command SmenaIU;
 };

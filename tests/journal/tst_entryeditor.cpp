@@ -315,6 +315,7 @@ private slots:
         QFETCH(QString, colourText);
         const int id = entry(petrov, paint ? painting : cutting, day, 1, paint ? 7016 : 0, 6);
         box("Edit5")->setText(QStringLiteral("55"));
+        box("Edit8")->setText(QStringLiteral("0,6"));          // the base price of the entry added before
         dm()->Oper->open();
         dm()->Oper->setFilter([](const QSqlRecord&) { return false; });
         changeEntry(id, 1, day);
@@ -334,6 +335,7 @@ private slots:
         QCOMPARE(editor->o_id, paint ? painting : cutting);
         QCOMPARE(editor->i_id, paint ? profile : bracket);
         QCOMPARE(text("Edit5"), colourText);
+        QVERIFY(text("Edit8").isEmpty());                        // unknown until an operation is chosen
         QCOMPARE(box("Edit5")->isEnabled(), paint);
         QCOMPARE(child<QLabel>(editor, "Label6")->isEnabled(), paint);
         QVERIFY(!dm()->Oper->isOpen());
@@ -394,6 +396,50 @@ private slots:
         choose(ivanov, cutting);
         QCOMPARE(editor->cena, 30.0);                             // 10 × 2.0 × 1.5
         QCOMPARE(text("Edit9"), QStringLiteral("300"));
+    }
+
+    // The amount is the quantity times the price as it is shown and written (4 decimals),
+    // also where the factors give a fifth decimal.
+    void amountIsQuantityTimesTheWrittenPrice_data()
+    {
+        QTest::addColumn<bool>("change");
+        QTest::addColumn<double>("price");      // base price chosen, or the price stored in the row
+        QTest::addColumn<QString>("finalPrice");
+        QTest::addColumn<QString>("amount");
+        QTest::newRow("chosen in overtime") << false << 0.1235 << QStringLiteral("0,1852") << QStringLiteral("185,2");
+        QTest::newRow("stored with five decimals") << true << 0.18525 << QStringLiteral("0,1852") << QStringLiteral("185,2");
+    }
+    void amountIsQuantityTimesTheWrittenPrice()
+    {
+        QFETCH(bool, change);
+        QFETCH(double, price);
+        QFETCH(QString, finalPrice);
+        QFETCH(QString, amount);
+        if (change) {
+            const int id = entry(ivanov, cutting, day, 4, 0, 8);
+            db->exec(QStringLiteral("update accounts_dep.smena set kol_vo=1000, cena=%1 where id=%2")
+                         .arg(QString::number(price, 'g', 15)).arg(id));
+            changeEntry(id, 4, day);
+            QCOMPARE(text("Edit7"), finalPrice);
+            QCOMPARE(text("Edit9"), amount);
+        } else {
+            openJournal(4, day);                                  // 0.1235 × 1.5 = 0.18525
+            OperationsList::Choice op = operation(cutting);
+            op.cena = price;
+            editor->workerChosen(worker(ivanov));
+            editor->operationChosen(op);
+            box("Edit3")->setText(QStringLiteral("1000"));
+        }
+        editor->recomputePrices();
+        QCOMPARE(text("Edit7"), finalPrice);
+        QCOMPARE(text("Edit9"), amount);
+        fill(QStringLiteral("1000"), QStringLiteral("8"), QString(), QStringLiteral("0"));
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(), QStringList{});
+        const QSqlRecord row = stored(lastId());
+        QCOMPARE(SqlText::price(row.value(QStringLiteral("cena")).toDouble()), QStringLiteral("0.1852"));
+        QCOMPARE(row.value(QStringLiteral("kol_vo")).toInt() * row.value(QStringLiteral("cena")).toDouble(), 185.2);
     }
 
     void shownNumbersUseTheUsersSeparator_data()
@@ -635,6 +681,29 @@ private slots:
         QCOMPARE(row.value(QStringLiteral("ok")).toString().trimmed(), QStringLiteral("да"));
         for (const char* column : {"prize", "id_doc", "id_doc_item", "f_gds_qty_use", "id_gds_use", "id_cons_use"})
             QCOMPARE(row.value(QString::fromLatin1(column)).toDouble(), 0.0);
+    }
+
+    // A database copied or restored without its own settings reads '07.03.2024' month
+    // first; the day the entry was made must still be written as 7 March.
+    void enteredDayIsRightOnADatabaseThatReadsMonthFirst()
+    {
+        const auto dayFirstAgain = qScopeGuard([this] {
+            db->exec(QStringLiteral("alter database %1 set datestyle = 'ISO, DMY'").arg(db->name()));
+            dm()->connectTo(db->connectionString());
+        });
+        db->exec(QStringLiteral("alter database %1 set datestyle = 'ISO, MDY'").arg(db->name()));
+        QVERIFY(dm()->connectTo(db->connectionString()));
+        openJournal(1, day);
+        dm()->Oper->open();
+        choose(ivanov, cutting);
+        fill(QStringLiteral("5"), QStringLiteral("8"), QString(), QStringLiteral("0"));
+        Messages::Recorder recorder;
+        editor->onSave();
+        QCOMPARE(recorder.texts(), QStringList{});
+        const QSqlRecord row = stored(lastId());
+        QCOMPARE(row.value(QStringLiteral("vvod")).toDateTime(), QDateTime(today, QTime(0, 0)));
+        QCOMPARE(row.value(QStringLiteral("data")).toDate(), day);
+        QCOMPARE(dm()->Smena1->recordCount(), 1);
     }
 
     void priceIsWrittenWithAPointUnderARussianLocale_data()

@@ -9,33 +9,17 @@
 #include "ui/listwindow.h"
 
 #include <QHeaderView>
-#include <stdexcept>
 #include <utility>
 
-namespace {
-
-KindEditor* kindEditor()
-{
-    KindEditor* editor = appWindows().kindEditor;
-    if (!editor)
-        throw std::runtime_error("Окно вида операции не создано");
-    return editor;
-}
-
-}
-
 KindsList::KindsList(QWidget* parent)
-    : QDialog(parent),
-      ui(new Ui::KindsList),
-      dm(DataModule::instance()),
-      store_(dm),
-      mode_(ListWindow::DirectoryMode)
+    : ChooserList(parent), ui(new Ui::KindsList), dm(DataModule::instance()), store_(dm)
 {
     ui->setupUi(this);
     bindGrid(ui->DBGrid1, dm->Vid_oper, {{QStringLiteral("vid"), QStringLiteral("Операции")}});
     ui->DBGrid1->horizontalHeader()->setStretchLastSection(true);
-    search_ = new ListWindow::SearchBox(ui->Edit1, dm->Vid_oper, QStringLiteral("vid"),
-                                        ListWindow::SearchBox::OtherKeys::TypingOnly, this);
+    setUpList(dm->Vid_oper, {ui->Button1, ui->Button2, ui->Button3},
+              new ListWindow::SearchBox(ui->Edit1, dm->Vid_oper, QStringLiteral("vid"),
+                                        ListWindow::SearchBox::OtherKeys::TypingOnly, this));
 
     connect(ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &KindsList::onAdd));
     connect(ui->Button2, &QPushButton::clicked, this, guardedSlot(this, &KindsList::onChangeOrChoose));
@@ -49,35 +33,16 @@ KindsList::~KindsList()
     delete ui;
 }
 
-void KindsList::showDirectory()
-{
-    mode_ = ListWindow::DirectoryMode;
-    dm->Vid_oper->open();
-    ListWindow::setDirectoryMode({ui->Button1, ui->Button2, ui->Button3});
-    // The search box belongs to choose mode; a search left from there must not narrow
-    // the directory.
-    search_->apply();
-    exec();
-    dm->Vid_oper->close();
-}
-
 std::optional<KindsList::Choice> KindsList::choose()
 {
-    mode_ = ListWindow::ChooseMode;
-    dm->Vid_oper->open();
-    ListWindow::setChooseMode({ui->Button1, ui->Button2, ui->Button3});
-    search_->showEmpty();
     chosen_.reset();
-    exec();
-    ui->Button2->setDefault(false);
-    search_->hide();
-    dm->Vid_oper->close();
+    showChooser();
     return std::exchange(chosen_, std::nullopt);
 }
 
 void KindsList::onAdd()
 {
-    KindEditor* editor = kindEditor();
+    KindEditor* editor = ListWindow::required(appWindows().kindEditor, "Окно вида операции не создано");
     editor->prepareAdd();
     editor->exec();
 }
@@ -85,7 +50,7 @@ void KindsList::onAdd()
 void KindsList::onChangeOrChoose()
 {
     Dataset* kinds = dm->Vid_oper;
-    if (mode_ == ListWindow::ChooseMode) {
+    if (mode() == ListWindow::ChooseMode) {
         if (!kinds->isEmpty())
             chosen_ = Choice{kinds->value(QStringLiteral("id")).toInt(),
                              kinds->value(QStringLiteral("vid")).toString().trimmed()};
@@ -94,7 +59,7 @@ void KindsList::onChangeOrChoose()
     }
     if (kinds->isEmpty())
         return;
-    KindEditor* editor = kindEditor();
+    KindEditor* editor = ListWindow::required(appWindows().kindEditor, "Окно вида операции не создано");
     editor->prepareChange(kinds->value(QStringLiteral("id")).toInt(),
                           kinds->value(QStringLiteral("vid")).toString().trimmed());
     editor->exec();

@@ -9,35 +9,19 @@
 #include "ui/listwindow.h"
 
 #include <QHeaderView>
-#include <stdexcept>
 #include <utility>
 
-namespace {
-
-ProductEditor* productEditor()
-{
-    ProductEditor* editor = appWindows().productEditor;
-    if (!editor)
-        throw std::runtime_error("Окно данных изделия не создано");
-    return editor;
-}
-
-}
-
 ProductsList::ProductsList(QWidget* parent)
-    : QDialog(parent),
-      ui(new Ui::ProductsList),
-      dm(DataModule::instance()),
-      store_(dm),
-      mode_(ListWindow::DirectoryMode)
+    : ChooserList(parent), ui(new Ui::ProductsList), dm(DataModule::instance()), store_(dm)
 {
     ui->setupUi(this);
     bindGrid(ui->DBGrid1, dm->Izdel,
              {{QStringLiteral("marka"), QStringLiteral("Марка изделия"), 260},
               {QStringLiteral("massa"), QStringLiteral("Коробки")}});
     ui->DBGrid1->horizontalHeader()->setStretchLastSection(true);
-    search_ = new ListWindow::SearchBox(ui->Edit1, dm->Izdel, QStringLiteral("marka"),
-                                        ListWindow::SearchBox::OtherKeys::Normal, this);
+    setUpList(dm->Izdel, {ui->Button1, ui->Button2, ui->Button3},
+              new ListWindow::SearchBox(ui->Edit1, dm->Izdel, QStringLiteral("marka"),
+                                        ListWindow::SearchBox::OtherKeys::Normal, this));
 
     connect(ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &ProductsList::onAdd));
     connect(ui->Button2, &QPushButton::clicked, this, guardedSlot(this, &ProductsList::onChangeOrChoose));
@@ -51,29 +35,10 @@ ProductsList::~ProductsList()
     delete ui;
 }
 
-void ProductsList::showDirectory()
-{
-    mode_ = ListWindow::DirectoryMode;
-    dm->Izdel->open();
-    ListWindow::setDirectoryMode({ui->Button1, ui->Button2, ui->Button3});
-    // The search box belongs to choose mode; a search left from there must not narrow
-    // the directory.
-    search_->apply();
-    exec();
-    dm->Izdel->close();
-}
-
 std::optional<ProductsList::Choice> ProductsList::choose()
 {
-    mode_ = ListWindow::ChooseMode;
-    dm->Izdel->open();
-    ListWindow::setChooseMode({ui->Button1, ui->Button2, ui->Button3});
-    search_->showEmpty();
     chosen_.reset();
-    exec();
-    ui->Button2->setDefault(false);
-    search_->hide();
-    dm->Izdel->close();
+    showChooser();
     return std::exchange(chosen_, std::nullopt);
 }
 
@@ -81,7 +46,7 @@ void ProductsList::onAdd()
 {
     Dataset* products = dm->Izdel;
     const int row = products->recNo();
-    ProductEditor* editor = productEditor();
+    ProductEditor* editor = ListWindow::required(appWindows().productEditor, "Окно данных изделия не создано");
     editor->prepareAdd();
     editor->exec();
     if (row > 0)
@@ -91,7 +56,7 @@ void ProductsList::onAdd()
 void ProductsList::onChangeOrChoose()
 {
     Dataset* products = dm->Izdel;
-    if (mode_ == ListWindow::ChooseMode) {
+    if (mode() == ListWindow::ChooseMode) {
         if (!products->isEmpty())
             chosen_ = Choice{products->value(QStringLiteral("id")).toLongLong(),
                              products->value(QStringLiteral("marka")).toString().trimmed()};
@@ -101,7 +66,7 @@ void ProductsList::onChangeOrChoose()
     if (products->isEmpty())
         return;
     const int row = products->recNo();
-    ProductEditor* editor = productEditor();
+    ProductEditor* editor = ListWindow::required(appWindows().productEditor, "Окно данных изделия не создано");
     editor->prepareChange(products->value(QStringLiteral("id")).toLongLong(),
                           products->value(QStringLiteral("marka")).toString().trimmed(),
                           products->value(QStringLiteral("massa")).toDouble());

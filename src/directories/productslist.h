@@ -1,26 +1,22 @@
 #pragma once
 #include "directories/productsstore.h"
+#include "ui/listwindow.h"
 
-#include <QDialog>
 #include <QString>
 #include <optional>
 
 class DataModule;
-namespace ListWindow { class SearchBox; }
 namespace Ui { class ProductsList; }
 
 // The products list, "Изделия" (TForm3): the products of the shared dataset Izdel. In
 // directory mode it adds, changes (double click) and deletes products through the
 // product editor; in choose mode a double click hands the product back to the
 // operation editor.
-class ProductsList : public QDialog {
+class ProductsList : public ListWindow::ChooserList {
     Q_OBJECT
 public:
     explicit ProductsList(QWidget* parent = nullptr);
     ~ProductsList() override;
-
-    // Directory mode, opened from the journal's menu: shows the list modally.
-    void showDirectory();
 
     struct Choice {
         qint64 id = 0;     // izdel.id
@@ -29,9 +25,6 @@ public:
     // Choose mode for the operation editor: opens Izdel, shows the list modally, closes
     // Izdel; the chosen product, or nothing when closed otherwise or empty.
     std::optional<Choice> choose();
-
-    // The list's tag: ListWindow::DirectoryMode or ListWindow::ChooseMode.
-    int mode() const { return mode_; }
 
     // Handlers of the user's actions.
     void onAdd();
@@ -42,7 +35,5 @@ private:
     Ui::ProductsList* ui;
     DataModule* dm;
     ProductsStore store_;
-    ListWindow::SearchBox* search_;
-    int mode_;
     std::optional<Choice> chosen_;
 };

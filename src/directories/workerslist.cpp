@@ -9,20 +9,7 @@
 #include "ui/listwindow.h"
 
 #include <QHeaderView>
-#include <stdexcept>
 #include <utility>
-
-namespace {
-
-WorkerEditor* workerEditor()
-{
-    WorkerEditor* editor = appWindows().workerEditor;
-    if (!editor)
-        throw std::runtime_error("Окно данных работника не создано");
-    return editor;
-}
-
-}
 
 WorkersList::WorkersList(QWidget* parent)
     : QDialog(parent),
@@ -82,7 +69,7 @@ void WorkersList::showWithWorkers()
 
 void WorkersList::onAdd()
 {
-    WorkerEditor* editor = workerEditor();
+    WorkerEditor* editor = ListWindow::required(appWindows().workerEditor, "Окно данных работника не создано");
     editor->prepareAdd();
     editor->exec();
     ListWindow::reload(dm->Workers);
@@ -101,7 +88,7 @@ void WorkersList::onChangeOrChoose()
     if (workers->isEmpty())
         return;
     const int row = workers->recNo();
-    WorkerEditor* editor = workerEditor();
+    WorkerEditor* editor = ListWindow::required(appWindows().workerEditor, "Окно данных работника не создано");
     editor->prepareChange(workers->value(QStringLiteral("id")).toInt(),
                           workers->value(QStringLiteral("fio")).toString().trimmed(),
                           workers->value(QStringLiteral("s_staffpos_hl")).toString().trimmed());

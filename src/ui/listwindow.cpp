@@ -131,4 +131,33 @@ bool SearchBox::eventFilter(QObject* watched, QEvent* event)
     return !typesSomething;
 }
 
+void ChooserList::setUpList(Dataset* dataset, const Buttons& buttons, SearchBox* search)
+{
+    dataset_ = dataset;
+    buttons_ = buttons;
+    search_ = search;
+}
+
+void ChooserList::showDirectory()
+{
+    mode_ = DirectoryMode;
+    dataset_->open();
+    setDirectoryMode(buttons_);
+    search_->apply();
+    exec();
+    dataset_->close();
+}
+
+void ChooserList::showChooser()
+{
+    mode_ = ChooseMode;
+    dataset_->open();
+    setChooseMode(buttons_);
+    search_->showEmpty();
+    exec();
+    buttons_.change->setDefault(false);
+    search_->hide();
+    dataset_->close();
+}
+
 }

@@ -1,6 +1,8 @@
 #pragma once
+#include <QDialog>
 #include <QObject>
 #include <QString>
+#include <stdexcept>
 
 class Dataset;
 class QLineEdit;
@@ -26,6 +28,16 @@ void setDirectoryMode(const Buttons& buttons);
 // Choose mode: the change button reads "Выбрать" and is the default; add and delete
 // are hidden. The change button's visibility is left as it is.
 void setChooseMode(const Buttons& buttons);
+
+// A window that start-up creates and a list needs (an editor it opens); throws, for the
+// general error handler to show, when it has not been created.
+template <class W>
+W* required(W* window, const char* what)
+{
+    if (!window)
+        throw std::runtime_error(what);
+    return window;
+}
 
 // Closes and opens the dataset under the hourglass cursor, then makes row recNo current
 // when there is such a row (0 keeps the first row current).
@@ -70,6 +82,36 @@ private:
     Dataset* dataset_;
     QString field_;
     OtherKeys otherKeys_;
+};
+
+// A list window whose search box belongs to choose mode: in directory mode (from the
+// journal's menu) it adds, changes and deletes; in choose mode it hands a row back to the
+// editor that opened it. The dataset is open only while the list is shown.
+class ChooserList : public QDialog {
+    Q_OBJECT
+public:
+    using QDialog::QDialog;
+
+    // The list's tag: DirectoryMode or ChooseMode.
+    int mode() const { return mode_; }
+
+    // Directory mode: opens the dataset, shows the list modally, closes the dataset. A
+    // search left from choose mode does not narrow the directory.
+    void showDirectory();
+
+protected:
+    // Once, after setupUi: the dataset listed, the mode buttons and the search box.
+    void setUpList(Dataset* dataset, const Buttons& buttons, SearchBox* search);
+    // Choose mode: opens the dataset, shows the search box emptied, shows the list
+    // modally; afterwards the change button is no longer the default, the search box is
+    // hidden again and the dataset closed.
+    void showChooser();
+
+private:
+    int mode_ = DirectoryMode;
+    Dataset* dataset_ = nullptr;
+    Buttons buttons_{};
+    SearchBox* search_ = nullptr;
 };
 
 }

@@ -1,6 +1,10 @@
 #pragma once
-// Helpers the directory tests share: driving modal windows by object names.
+// Helpers the directory tests share: the list and editor of a directory on a fresh
+// database, driving modal windows by object names, what a list shows of its mode.
+#include "app/windows.h"
+#include "db/datamodule.h"
 #include "support/modal.h"
+#include "support/testdb.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -11,6 +15,7 @@
 #include <QTableView>
 #include <QtTest>
 #include <functional>
+#include <memory>
 
 namespace dirtest {
 
@@ -27,6 +32,66 @@ T* control(QWidget* window, const char* name)
 inline QPushButton* button(QWidget* window, const char* name) { return control<QPushButton>(window, name); }
 inline QLineEdit* edit(QWidget* window, const char* name) { return control<QLineEdit>(window, name); }
 inline QTableView* grid(QWidget* window) { return control<QTableView>(window, "DBGrid1"); }
+
+// A directory's list window and editor, made the application's windows for a test class
+// on a fresh database of its own. The test class inherits it beside QObject.
+template <class List, class Editor>
+struct Directory {
+    std::unique_ptr<TestDatabase> db;
+    List* list = nullptr;
+    Editor* editor = nullptr;
+    List* AppWindows::*listSlot = nullptr;
+    Editor* AppWindows::*editorSlot = nullptr;
+
+    DataModule* dm() const { return db->dm(); }
+
+    void setUp(const QString& prefix, List* AppWindows::*listOf, Editor* AppWindows::*editorOf)
+    {
+        db = std::make_unique<TestDatabase>(prefix);
+        list = new List;
+        editor = new Editor;
+        listSlot = listOf;
+        editorSlot = editorOf;
+        appWindows().*listSlot = list;
+        appWindows().*editorSlot = editor;
+    }
+    void tearDown()
+    {
+        appWindows().*listSlot = nullptr;
+        appWindows().*editorSlot = nullptr;
+        delete list;
+        delete editor;
+        db.reset();
+    }
+};
+
+// What a list window shows of its mode: captions, which buttons are there and which one
+// Enter presses, the search box.
+struct ListLook {
+    QString caption;
+    QString changeText;      // Button2
+    bool addShown = false, addDefault = false;        // Button1
+    bool changeShown = false, changeDefault = false;  // Button2
+    bool deleteShown = false;                         // Button3
+    bool searchShown = false, searchFocused = false;  // Edit1
+    QString searchText;
+};
+
+inline ListLook lookOf(QWidget* window)
+{
+    ListLook look;
+    look.caption = window->windowTitle();
+    look.changeText = button(window, "Button2")->text();
+    look.addShown = button(window, "Button1")->isVisible();
+    look.addDefault = button(window, "Button1")->isDefault();
+    look.changeShown = button(window, "Button2")->isVisible();
+    look.changeDefault = button(window, "Button2")->isDefault();
+    look.deleteShown = button(window, "Button3")->isVisible();
+    look.searchShown = edit(window, "Edit1")->isVisible();
+    look.searchFocused = window->focusWidget() == edit(window, "Edit1");
+    look.searchText = edit(window, "Edit1")->text();
+    return look;
+}
 
 // Runs `show` (which exec()s a window) and acts on that window while it is shown. The
 // window is closed afterwards if the action left it open. Answers whether the action ran.

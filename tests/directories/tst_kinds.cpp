@@ -12,13 +12,8 @@
 using namespace dirtest;
 
 // The operation kinds list and the kind editor against the real server.
-class KindsTest : public QObject {
+class KindsTest : public QObject, Directory<KindsList, KindEditor> {
     Q_OBJECT
-    std::unique_ptr<TestDatabase> db;
-    KindsList* list = nullptr;
-    KindEditor* editor = nullptr;
-
-    DataModule* dm() const { return db->dm(); }
 
     void setKinds(const QStringList& names)
     {
@@ -42,22 +37,8 @@ class KindsTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        db = std::make_unique<TestDatabase>(QStringLiteral("kinds"));
-        list = new KindsList;
-        editor = new KindEditor;
-        appWindows().kindsList = list;
-        appWindows().kindEditor = editor;
-    }
-    void cleanupTestCase()
-    {
-        appWindows().kindsList = nullptr;
-        appWindows().kindEditor = nullptr;
-        delete list;
-        delete editor;
-        db.reset();
-    }
+    void initTestCase() { setUp(QStringLiteral("kinds"), &AppWindows::kindsList, &AppWindows::kindEditor); }
+    void cleanupTestCase() { tearDown(); }
     void cleanup() { QVERIFY(noTopLevelWindowOpen()); }
 
     void directoryModeListsKindsByName()
@@ -65,36 +46,28 @@ private slots:
         setKinds({"Покраска КРАСКА", "Гибка", "Резка"});
         QVERIFY(whileShown([&] { list->choose(); }, [](QDialog*) {}));
 
-        QString caption, changeText;
+        ListLook look;
         QStringList titles, kinds;
-        bool open = false, addShown = false, addDefault = false, changeShown = false, changeDefault = true,
-             deleteShown = false, searchShown = true;
+        bool open = false;
         QVERIFY(whileShown([&] { list->showDirectory(); }, [&](QDialog* w) {
-            caption = w->windowTitle();
+            look = lookOf(w);
             titles = columnTitles(grid(w));
             kinds = columnTexts(grid(w));
             open = dm()->Vid_oper->isOpen();
-            addShown = button(w, "Button1")->isVisible();
-            addDefault = button(w, "Button1")->isDefault();
-            changeShown = button(w, "Button2")->isVisible();
-            changeDefault = button(w, "Button2")->isDefault();
-            changeText = button(w, "Button2")->text();
-            deleteShown = button(w, "Button3")->isVisible();
-            searchShown = edit(w, "Edit1")->isVisible();
             button(w, "Button4")->click();
         }));
         QCOMPARE(list->objectName(), QStringLiteral("TForm8"));
-        QCOMPARE(caption, QStringLiteral("Виды операций"));
+        QCOMPARE(look.caption, QStringLiteral("Виды операций"));
         QCOMPARE(titles, QStringList{QStringLiteral("Операции")});
         QCOMPARE(kinds, (QStringList{"Гибка", "Покраска КРАСКА", "Резка"}));
         QVERIFY(open);
-        QVERIFY(addShown);
-        QVERIFY(addDefault);
-        QVERIFY(changeShown);
-        QVERIFY(!changeDefault);
-        QCOMPARE(changeText, QStringLiteral("Изменить"));
-        QVERIFY(deleteShown);
-        QVERIFY(!searchShown);
+        QVERIFY(look.addShown);
+        QVERIFY(look.addDefault);
+        QVERIFY(look.changeShown);
+        QVERIFY(!look.changeDefault);
+        QCOMPARE(look.changeText, QStringLiteral("Изменить"));
+        QVERIFY(look.deleteShown);
+        QVERIFY(!look.searchShown);
         QCOMPARE(list->mode(), 0);
         QVERIFY(!dm()->Vid_oper->isOpen());
     }
@@ -125,18 +98,10 @@ private slots:
         setKinds(kinds);
         list->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("left from before"));
         std::optional<KindsList::Choice> choice;
-        QString changeText, searchText;
-        bool changeDefault = false, changeShown = false, addShown = true, deleteShown = true, searchShown = false,
-             searchFocused = false, stillOpen = true;
+        ListLook look;
+        bool stillOpen = true;
         QVERIFY(whileShown([&] { choice = list->choose(); }, [&](QDialog* w) {
-            changeText = button(w, "Button2")->text();
-            changeDefault = button(w, "Button2")->isDefault();
-            changeShown = button(w, "Button2")->isVisible();
-            addShown = button(w, "Button1")->isVisible();
-            deleteShown = button(w, "Button3")->isVisible();
-            searchShown = edit(w, "Edit1")->isVisible();
-            searchText = edit(w, "Edit1")->text();
-            searchFocused = w->focusWidget() == edit(w, "Edit1");
+            look = lookOf(w);
             typeText(edit(w, "Edit1"), search);
             for (int i = 0; i < downs; ++i)
                 pressKey(edit(w, "Edit1"), Qt::Key_Down);
@@ -153,14 +118,14 @@ private slots:
             stillOpen = w->isVisible();
         }));
         QVERIFY(!stillOpen);
-        QCOMPARE(changeText, QStringLiteral("Выбрать"));
-        QVERIFY(changeDefault);
-        QVERIFY(changeShown);
-        QVERIFY(!addShown);
-        QVERIFY(!deleteShown);
-        QVERIFY(searchShown);
-        QVERIFY(searchText.isEmpty());
-        QVERIFY(searchFocused);
+        QCOMPARE(look.changeText, QStringLiteral("Выбрать"));
+        QVERIFY(look.changeDefault);
+        QVERIFY(look.changeShown);
+        QVERIFY(!look.addShown);
+        QVERIFY(!look.deleteShown);
+        QVERIFY(look.searchShown);
+        QVERIFY(look.searchText.isEmpty());
+        QVERIFY(look.searchFocused);
         QCOMPARE(list->mode(), 1);
         QVERIFY(!button(list, "Button2")->isDefault());
         QVERIFY(list->findChild<QLineEdit*>(QStringLiteral("Edit1"))->isHidden());

@@ -14,13 +14,8 @@ using namespace dirtest;
 
 // The products list and the product editor against the real server: products are
 // added through the goods catalogue and listed through its trigger.
-class ProductsTest : public QObject {
+class ProductsTest : public QObject, Directory<ProductsList, ProductEditor> {
     Q_OBJECT
-    std::unique_ptr<TestDatabase> db;
-    ProductsList* list = nullptr;
-    ProductEditor* editor = nullptr;
-
-    DataModule* dm() const { return db->dm(); }
 
     void clearProducts()
     {
@@ -67,22 +62,8 @@ class ProductsTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        db = std::make_unique<TestDatabase>(QStringLiteral("products"));
-        list = new ProductsList;
-        editor = new ProductEditor;
-        appWindows().productsList = list;
-        appWindows().productEditor = editor;
-    }
-    void cleanupTestCase()
-    {
-        appWindows().productsList = nullptr;
-        appWindows().productEditor = nullptr;
-        delete list;
-        delete editor;
-        db.reset();
-    }
+    void initTestCase() { setUp(QStringLiteral("products"), &AppWindows::productsList, &AppWindows::productEditor); }
+    void cleanupTestCase() { tearDown(); }
     void cleanup() { QVERIFY(noTopLevelWindowOpen()); }
 
     void productGroupFollowsTheLongestPrefix_data()
@@ -205,41 +186,33 @@ private slots:
         addCatalogued(QStringLiteral("КР-100"), 12);
         QVERIFY(whileShown([&] { list->choose(); }, [](QDialog*) {}));
 
-        QString caption, changeText;
+        ListLook look;
         QStringList titles, markas, massas;
-        bool izdelOpen = false, addShown = false, addDefault = false, changeShown = true, changeDefault = true,
-             deleteShown = false, searchShown = true;
+        bool izdelOpen = false;
         int massaAlignment = 0;
         QVERIFY(whileShown([&] { list->showDirectory(); }, [&](QDialog* w) {
-            caption = w->windowTitle();
+            look = lookOf(w);
             titles = columnTitles(grid(w));
             markas = columnTexts(grid(w), 0);
             massas = columnTexts(grid(w), 1);
             massaAlignment = grid(w)->model()->index(0, 1).data(Qt::TextAlignmentRole).toInt();
             izdelOpen = dm()->Izdel->isOpen();
-            addShown = button(w, "Button1")->isVisible();
-            addDefault = button(w, "Button1")->isDefault();
-            changeShown = button(w, "Button2")->isVisible();
-            changeDefault = button(w, "Button2")->isDefault();
-            changeText = button(w, "Button2")->text();
-            deleteShown = button(w, "Button3")->isVisible();
-            searchShown = edit(w, "Edit1")->isVisible();
             button(w, "Button4")->click();
         }));
         QCOMPARE(list->objectName(), QStringLiteral("TForm3"));
-        QCOMPARE(caption, QStringLiteral("Изделия"));
+        QCOMPARE(look.caption, QStringLiteral("Изделия"));
         QCOMPARE(titles, (QStringList{QStringLiteral("Марка изделия"), QStringLiteral("Коробки")}));
         QCOMPARE(markas, (QStringList{QStringLiteral("КР-100"), QStringLiteral("ПЛ-5")}));
         QCOMPARE(massas, (QStringList{QStringLiteral("12"), QStringLiteral("2,5")}));
         QVERIFY(massaAlignment & Qt::AlignLeft);
         QVERIFY(izdelOpen);
-        QVERIFY(addShown);
-        QVERIFY(addDefault);
-        QVERIFY(!changeShown);
-        QVERIFY(!changeDefault);
-        QCOMPARE(changeText, QStringLiteral("Изменить"));
-        QVERIFY(deleteShown);
-        QVERIFY(!searchShown);
+        QVERIFY(look.addShown);
+        QVERIFY(look.addDefault);
+        QVERIFY(!look.changeShown);
+        QVERIFY(!look.changeDefault);
+        QCOMPARE(look.changeText, QStringLiteral("Изменить"));
+        QVERIFY(look.deleteShown);
+        QVERIFY(!look.searchShown);
         QVERIFY(!dm()->Izdel->isOpen());
     }
 
@@ -567,18 +540,10 @@ private slots:
         }
         list->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("left from before"));
         std::optional<ProductsList::Choice> choice;
-        QString changeText, searchText;
-        bool changeShown = true, changeDefault = false, addShown = true, deleteShown = true, searchShown = false,
-             openAfterKey = false, searchFocused = false;
+        ListLook look;
+        bool openAfterKey = false;
         QVERIFY(whileShown([&] { choice = list->choose(); }, [&](QDialog* w) {
-            changeText = button(w, "Button2")->text();
-            changeShown = button(w, "Button2")->isVisible();
-            changeDefault = button(w, "Button2")->isDefault();
-            addShown = button(w, "Button1")->isVisible();
-            deleteShown = button(w, "Button3")->isVisible();
-            searchShown = edit(w, "Edit1")->isVisible();
-            searchText = edit(w, "Edit1")->text();
-            searchFocused = w->focusWidget() == edit(w, "Edit1");
+            look = lookOf(w);
             typeText(edit(w, "Edit1"), search);
             if (how == QLatin1String("double click")) {
                 doubleClickRow(grid(w), 0);
@@ -591,14 +556,14 @@ private slots:
                 button(w, "Button4")->click();
             }
         }));
-        QCOMPARE(changeText, QStringLiteral("Выбрать"));
-        QVERIFY(!changeShown);
-        QVERIFY(changeDefault);
-        QVERIFY(!addShown);
-        QVERIFY(!deleteShown);
-        QVERIFY(searchShown);
-        QVERIFY(searchText.isEmpty());
-        QVERIFY(searchFocused);
+        QCOMPARE(look.changeText, QStringLiteral("Выбрать"));
+        QVERIFY(!look.changeShown);
+        QVERIFY(look.changeDefault);
+        QVERIFY(!look.addShown);
+        QVERIFY(!look.deleteShown);
+        QVERIFY(look.searchShown);
+        QVERIFY(look.searchText.isEmpty());
+        QVERIFY(look.searchFocused);
         QCOMPARE(openAfterKey, how == QLatin1String("enter"));
         QCOMPARE(list->mode(), 1);
         QVERIFY(!button(list, "Button2")->isDefault());

@@ -15,13 +15,8 @@ using namespace dirtest;
 
 // The workers list and the worker editor, driven by their object names against the
 // real server.
-class WorkersTest : public QObject {
+class WorkersTest : public QObject, Directory<WorkersList, WorkerEditor> {
     Q_OBJECT
-    std::unique_ptr<TestDatabase> db;
-    WorkersList* list = nullptr;
-    WorkerEditor* editor = nullptr;
-
-    DataModule* dm() const { return db->dm(); }
 
     // Replaces every worker by these (name, position) rows.
     void setWorkerRows(const QList<QPair<QString, QString>>& rows)
@@ -50,24 +45,13 @@ class WorkersTest : public QObject {
 private slots:
     void initTestCase()
     {
-        db = std::make_unique<TestDatabase>(QStringLiteral("workers"));
+        setUp(QStringLiteral("workers"), &AppWindows::workersList, &AppWindows::workerEditor);
         for (int i = 1; i <= 12; ++i)
             db->exec(QStringLiteral("insert into cmn_department.department(id, s_caption) values (%1, 'Цех №%1')").arg(i));
         db->exec(QStringLiteral("insert into hrms_staffpos.staffpos(id, s_caption) values (1, 'Слесарь'), (2, 'Маляр'), (3, 'Упаковщик')"));
         db->exec(QStringLiteral("insert into adm_role.roles(id, s_caption) values (1, 'Мастер'), (2, 'Рабочий')"));
-        list = new WorkersList;
-        editor = new WorkerEditor;
-        appWindows().workersList = list;
-        appWindows().workerEditor = editor;
     }
-    void cleanupTestCase()
-    {
-        appWindows().workersList = nullptr;
-        appWindows().workerEditor = nullptr;
-        delete list;
-        delete editor;
-        db.reset();
-    }
+    void cleanupTestCase() { tearDown(); }
     void cleanup() { QVERIFY(noTopLevelWindowOpen()); }
 
     void directoryModeListsEveryWorkerByName()
@@ -79,32 +63,27 @@ private slots:
         QVERIFY(whileShown([&] { list->choose(); }, [](QDialog*) {}));
 
         QStringList titles, names, positions;
-        bool workersOpen = false, changeIsDefault = true, addIsDefault = false, addShown = false, deleteShown = false;
-        QString changeText, caption;
+        bool workersOpen = false;
+        ListLook look;
         QVERIFY(whileShown([&] { list->showDirectory(); }, [&](QDialog* w) {
-            caption = w->windowTitle();
+            look = lookOf(w);
             titles = columnTitles(grid(w));
             names = columnTexts(grid(w), 0);
             positions = columnTexts(grid(w), 1);
             workersOpen = dm()->Workers->isOpen();
-            changeText = button(w, "Button2")->text();
-            changeIsDefault = button(w, "Button2")->isDefault();
-            addIsDefault = button(w, "Button1")->isDefault();
-            addShown = button(w, "Button1")->isVisible();
-            deleteShown = button(w, "Button3")->isVisible();
             button(w, "Button4")->click();
         }));
         QCOMPARE(list->objectName(), QStringLiteral("TForm5"));
-        QCOMPARE(caption, QStringLiteral("Список рабочих"));
+        QCOMPARE(look.caption, QStringLiteral("Список рабочих"));
         QCOMPARE(titles, (QStringList{QStringLiteral("ФИО"), QStringLiteral("Должность")}));
         QCOMPARE(names, (QStringList{QStringLiteral("Абрамов А.А."), QStringLiteral("Борисов Б.Б."), QStringLiteral("Сидоров С.С.")}));
         QCOMPARE(positions, (QStringList{QStringLiteral("Цех №1"), QString(), QStringLiteral("Цех №3")}));
         QVERIFY(workersOpen);
-        QCOMPARE(changeText, QStringLiteral("Изменить"));
-        QVERIFY(!changeIsDefault);
-        QVERIFY(addIsDefault);
-        QVERIFY(addShown);
-        QVERIFY(deleteShown);
+        QCOMPARE(look.changeText, QStringLiteral("Изменить"));
+        QVERIFY(!look.changeDefault);
+        QVERIFY(look.addDefault);
+        QVERIFY(look.addShown);
+        QVERIFY(look.deleteShown);
         QCOMPARE(list->mode(), 0);
         QVERIFY(!dm()->Workers->isOpen());
     }
@@ -138,15 +117,10 @@ private slots:
         list->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("left from before"));
 
         std::optional<WorkersList::Choice> choice;
-        QString changeText, searchText;
-        bool changeIsDefault = false, changeShown = false, addShown = true, deleteShown = true, stillOpen = true;
+        ListLook look;
+        bool stillOpen = true;
         QVERIFY(whileShown([&] { choice = list->choose(); }, [&](QDialog* w) {
-            changeText = button(w, "Button2")->text();
-            changeIsDefault = button(w, "Button2")->isDefault();
-            changeShown = button(w, "Button2")->isVisible();
-            addShown = button(w, "Button1")->isVisible();
-            deleteShown = button(w, "Button3")->isVisible();
-            searchText = edit(w, "Edit1")->text();
+            look = lookOf(w);
             typeText(edit(w, "Edit1"), search);
             for (int i = 0; i < downs; ++i)
                 pressKey(edit(w, "Edit1"), Qt::Key_Down);
@@ -163,12 +137,12 @@ private slots:
             stillOpen = w->isVisible();
         }));
         QVERIFY(!stillOpen);
-        QCOMPARE(changeText, QStringLiteral("Выбрать"));
-        QVERIFY(changeIsDefault);
-        QVERIFY(changeShown);
-        QVERIFY(!addShown);
-        QVERIFY(!deleteShown);
-        QCOMPARE(searchText, QString());
+        QCOMPARE(look.changeText, QStringLiteral("Выбрать"));
+        QVERIFY(look.changeDefault);
+        QVERIFY(look.changeShown);
+        QVERIFY(!look.addShown);
+        QVERIFY(!look.deleteShown);
+        QCOMPARE(look.searchText, QString());
         QCOMPARE(list->mode(), 1);
         QVERIFY(!dm()->Workers->isOpen());
         QCOMPARE(choice.has_value(), !expected.isEmpty());

@@ -163,4 +163,21 @@ inline void doubleClickRow(QTableView* view, int row)
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
+// Ends a choosing as a user does: "button" clicks "Выбрать", "double click" double-clicks
+// the row, "enter" and "escape" press those keys in the search box, anything else clicks
+// "Выход".
+inline void endChoosing(QDialog* w, const QString& how, int row)
+{
+    if (how == QLatin1String("button"))
+        button(w, "Button2")->click();
+    else if (how == QLatin1String("double click"))
+        doubleClickRow(grid(w), row);
+    else if (how == QLatin1String("enter"))
+        pressKey(edit(w, "Edit1"), Qt::Key_Return);
+    else if (how == QLatin1String("escape"))
+        pressKey(edit(w, "Edit1"), Qt::Key_Escape);
+    else
+        button(w, "Button4")->click();
+}
+
 }

@@ -105,16 +105,7 @@ private slots:
             typeText(edit(w, "Edit1"), search);
             for (int i = 0; i < downs; ++i)
                 pressKey(edit(w, "Edit1"), Qt::Key_Down);
-            if (how == QLatin1String("button"))
-                button(w, "Button2")->click();
-            else if (how == QLatin1String("double click"))
-                doubleClickRow(grid(w), downs);
-            else if (how == QLatin1String("enter"))
-                pressKey(edit(w, "Edit1"), Qt::Key_Return);
-            else if (how == QLatin1String("escape"))
-                pressKey(edit(w, "Edit1"), Qt::Key_Escape);
-            else
-                button(w, "Button4")->click();
+            endChoosing(w, how, downs);
             stillOpen = w->isVisible();
         }));
         QVERIFY(!stillOpen);

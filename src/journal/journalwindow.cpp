@@ -134,6 +134,11 @@ JournalWindow::JournalWindow(QWidget* parent)
     connect(ui->Button8, &QPushButton::clicked, this, guardedSlot(this, &JournalWindow::onRefresh));
     connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->DBGrid2, &QTableView::doubleClicked, this, guardedSlot(this, &JournalWindow::onAccept));
+    // Keys for the frequent actions; set after the captions, which would clear them.
+    // A button the role switched off ignores its key too.
+    ui->Button1->setShortcut(QKeySequence(Qt::Key_Insert));
+    ui->Button2->setShortcut(QKeySequence(Qt::Key_F2));
+    ui->Button8->setShortcut(QKeySequence(Qt::Key_F5));
     paintShiftButtons();
     onDayOffToggled();
 

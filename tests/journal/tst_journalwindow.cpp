@@ -290,6 +290,48 @@ private slots:
         QCOMPARE(JournalStore::isAccepted(mark), accepted);
     }
 
+    // Ins adds and F2 changes, as the buttons do, and not when the role switched them off.
+    void keysOpenTheEditorLikeTheButtons_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Ins") << int(Qt::Key_Insert) << "Button1" << "Заведение новой позиции";
+        QTest::newRow("F2") << int(Qt::Key_F2) << "Button2" << "Изменение данных о позиции";
+    }
+    void keysOpenTheEditorLikeTheButtons()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, button);
+        QFETCH(QString, caption);
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"));
+        Clock::setToday(monday);
+        journal->show();
+        journal->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(journal));
+        QTRY_COMPARE(shown()->recordCount(), 1);
+        QString seen;
+        onNextModal([&](QWidget* w) {
+            seen = w->windowTitle();
+            w->close();
+        }, 1000);
+        QTest::keyClick(journal, Qt::Key(key));
+        QTRY_COMPARE(seen, caption);
+        auto* pushButton = journal->findChild<QPushButton*>(button);
+        pushButton->setEnabled(false);
+        seen.clear();
+        onNextModal([&](QWidget* w) {
+            seen = w->windowTitle();
+            w->close();
+        }, 300);
+        QTest::keyClick(journal, Qt::Key(key));
+        QTest::qWait(400);
+        QVERIFY(seen.isEmpty());
+        pushButton->setEnabled(true);
+        journal->hide();
+        Clock::setToday({});
+    }
+
     void summaryReportsProposeThePreviousMonth_data()
     {
         QTest::addColumn<QDate>("today");

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace {
@@ -55,7 +56,7 @@ LoginWindow::~LoginWindow()
 bool LoginWindow::event(QEvent* e)
 {
     if (e->type() == QEvent::WindowActivate)
-        guarded([this] { onActivated(); });
+        runGateGuarded([this] { onActivated(); });
     return QDialog::event(e);
 }
 
@@ -69,6 +70,15 @@ void LoginWindow::onActivated()
     runVersionGate();
     const BuildStamp::Stamp stamp = BuildStamp::current();
     setWindowTitle(QStringLiteral("Авторизация (build: %1.%2)").arg(stamp.date).arg(stamp.time));
+}
+
+void LoginWindow::runGateGuarded(const std::function<void()>& gateRun)
+{
+    if (gateRunning_)
+        return;
+    gateRunning_ = true;
+    const auto release = qScopeGuard([this] { gateRunning_ = false; });
+    guarded(gateRun);
 }
 
 void LoginWindow::runVersionGate()

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <functional>
 
 class QTimer;
 namespace Ui { class LoginWindow; }
@@ -25,6 +26,11 @@ public:
     // The gate itself; also run by the journal's timer. An outdated build starts the
     // termination timer, says so and ends the program.
     void runVersionGate();
+    // Runs a gate run (activation or timer tick) inside the general error handler,
+    // unless an earlier gate run is still showing its message: a server that stays
+    // away would otherwise stack one more box every 30 s, each in a nested event loop
+    // of its own, until the program runs out of stack.
+    void runGateGuarded(const std::function<void()>& gateRun);
 
 protected:
     bool event(QEvent* e) override;
@@ -33,4 +39,5 @@ protected:
 private:
     Ui::LoginWindow* ui;
     QTimer* timer_;
+    bool gateRunning_ = false;
 };

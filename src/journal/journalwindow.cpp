@@ -60,8 +60,9 @@ QVector<GridColumn> journalColumns()
         {QStringLiteral("marka"), QStringLiteral("Марка изделия"), 260},
         {QStringLiteral("vid"), QStringLiteral("Операция"), 155},
         {QStringLiteral("nmn"), QStringLiteral("Вид"), 157},
-        {QStringLiteral("color"), QStringLiteral("Цвет"), 64, centred},
-        {QStringLiteral("time"), QStringLiteral("Часы"), 64, right},
+        // Narrow enough that a full shift scrolls down only, never sideways.
+        {QStringLiteral("color"), QStringLiteral("Цвет"), 56, centred},
+        {QStringLiteral("time"), QStringLiteral("Часы"), 56, right},
         {QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), 57, right},
         {QStringLiteral("brak"), QStringLiteral("Брак"), 49, right},
         {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), 78, right, true, money},
@@ -146,7 +147,10 @@ JournalWindow::JournalWindow(QWidget* parent)
     // login or any dialog is open.
     gateTimer_->setObjectName(QStringLiteral("Timer1"));
     gateTimer_->setInterval(30000);
-    connect(gateTimer_, &QTimer::timeout, this, guardedSlot(this, &JournalWindow::onGateTick));
+    connect(gateTimer_, &QTimer::timeout, this, [this] {
+        if (LoginWindow* login = appWindows().login)
+            login->runGateGuarded([this] { onGateTick(); });
+    });
     gateTimer_->start();
 }
 

@@ -15,7 +15,8 @@ SummaryReportsWindow::SummaryReportsWindow(QWidget* parent) : QDialog(parent), u
     ui->setupUi(this);
     setObjectName(QStringLiteral("TForm18"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setFixedWidth(200);
+    // One narrow column, yet wide enough for the longest button caption.
+    setFixedWidth(qMax(200, sizeHint().width()));
     for (QPushButton* button : {ui->Button1, ui->Button2, ui->Button3, ui->Button4, ui->Button6})
         connect(button, &QPushButton::clicked, this, guardedSlot(this, &SummaryReportsWindow::onReportNotReady));
     connect(ui->Button5, &QPushButton::clicked, this, &QDialog::reject);

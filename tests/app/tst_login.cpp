@@ -204,6 +204,35 @@ private slots:
         QVERIFY(recorder.shown[0].icon == Messages::Icon::Error);
         QCOMPARE(terminations, 0);
     }
+
+    // A server that stays away must not stack one more error box every 30 s, each in a
+    // nested event loop of its own: the tick that comes while the gate's box is still
+    // on the screen runs nothing, and the next one after it runs the gate again.
+    void aGateMessageStillOnScreenIsNotStackedByTheNextTick()
+    {
+        db->exec(QStringLiteral("alter table accounts_dep.ver rename column delim to delim_gone"));
+        QTimer* timer = appWindows().journal->gateTimer();
+        auto firstBox = std::make_shared<bool>(false);
+        auto secondBox = std::make_shared<bool>(false);
+        onNextModal([=](QWidget* box) {
+            *firstBox = true;
+            onNextModal([=](QWidget* stacked) {
+                *secondBox = true;
+                stacked->close();
+            }, 300);
+            QMetaObject::invokeMethod(timer, "timeout");
+            box->close();
+        }, 2000);
+        QMetaObject::invokeMethod(timer, "timeout");
+        QVERIFY(*firstBox);
+        QVERIFY(!*secondBox);
+
+        Messages::Recorder recorder;
+        QMetaObject::invokeMethod(timer, "timeout");
+        db->exec(QStringLiteral("alter table accounts_dep.ver rename column delim_gone to delim"));
+        QCOMPARE(recorder.shown.size(), 1);
+        QVERIFY(recorder.shown[0].text.contains(QStringLiteral("delim")));
+    }
 };
 
 QTEST_MAIN(LoginTest)

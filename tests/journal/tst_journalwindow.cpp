@@ -11,8 +11,10 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QtTest>
 
@@ -359,6 +361,35 @@ private slots:
         QCOMPARE(seenFrom, from);
         QCOMPARE(seenTo, to);
         QCOMPARE(journal->date(), today);   // returning re-activates the journal
+    }
+
+    // A full shift scrolls down only: every column stays in sight beside the vertical
+    // scroll bar, and the reports window shows each button's whole caption.
+    void longListsAndReportButtonsFitTheirWindows()
+    {
+        for (int i = 0; i < 40; ++i)
+            entry(i % 2 ? ivanov : petrov, bracket, bend, 1, QStringLiteral("no"), i + 1);
+        const auto hideAll = qScopeGuard([this] {
+            journal->hide();
+            reports->hide();
+            Clock::setToday({});
+        });
+        Clock::setToday(monday);   // showing the journal re-reads today's entries
+        auto* grid = journal->findChild<QTableView*>(QStringLiteral("DBGrid2"));
+        journal->show();
+        QVERIFY(QTest::qWaitForWindowExposed(journal));
+        QTRY_COMPARE(grid->model()->rowCount(), 40);
+        Clock::setToday({});
+        QTRY_VERIFY(grid->verticalScrollBar()->isVisible());
+        QVERIFY2(grid->horizontalHeader()->length() <= grid->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(grid->horizontalHeader()->length()).arg(grid->viewport()->width())));
+        journal->hide();
+
+        reports->show();
+        QVERIFY(QTest::qWaitForWindowExposed(reports));
+        for (QPushButton* button : reports->findChildren<QPushButton*>())
+            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
+        reports->hide();
     }
 };
 

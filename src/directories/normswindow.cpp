@@ -2,6 +2,7 @@
 #include "ui_normswindow.h"
 
 #include "db/datamodule.h"
+#include "ui/datasetgrid.h"
 #include "ui/guard.h"
 #include "ui/listwindow.h"
 #include "ui/messages.h"
@@ -112,14 +113,7 @@ public:
                                                         QStringLiteral("Премия, %")};
             if (role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
                 return titles[section];
-            if (role == Qt::TextAlignmentRole)
-                return int(Qt::AlignCenter);
-            if (role == Qt::FontRole) {
-                QFont font;
-                font.setBold(true);
-                return font;
-            }
-            return {};
+            return gridTitleLook(role);
         }
         // The row indicator: the current row, and a row not stored yet.
         if (role == Qt::DisplayRole && section >= 0 && section < rows_.size()) {

@@ -76,6 +76,11 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole)
         return columns_[section].title;
+    return gridTitleLook(role);
+}
+
+QVariant gridTitleLook(int role)
+{
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
     if (role == Qt::FontRole) {

@@ -17,6 +17,10 @@ struct GridColumn {
     std::function<QString(const QVariant&)> format;   // empty: the standard display
 };
 
+// How every grid shows its column titles: centred and bold. An invalid QVariant for
+// the roles it does not decide.
+QVariant gridTitleLook(int role);
+
 // Read-only table model over a dataset's visible rows.
 class DatasetModel : public QAbstractTableModel {
     Q_OBJECT

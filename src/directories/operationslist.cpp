@@ -9,6 +9,7 @@
 #include "ui/datasetgrid.h"
 #include "ui/guard.h"
 #include "ui/listwindow.h"
+#include "ui/waitcursor.h"
 #include "ui/messages.h"
 
 #include <QApplication>
@@ -30,12 +31,6 @@ QString minPriceText(const QVariant& value)
         text.chop(1);
     return text;
 }
-
-// Puts the wait cursor up for the life of the object, whatever way the export ends.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 }
 

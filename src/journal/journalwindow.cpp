@@ -17,6 +17,7 @@
 #include "ui/datasetgrid.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
+#include "ui/waitcursor.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -204,11 +205,10 @@ void JournalWindow::onActivated()
 
 void JournalWindow::onDateChosen()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool done = guarded([this] { reopenAllJournals(date()); });
-    QApplication::restoreOverrideCursor();
-    if (!done)
-        return;
+    {
+        WaitCursor wait;
+        reopenAllJournals(date());
+    }
     ui->CBox1->setChecked(JournalStore::isWeekend(date()));
     ui->DBGrid2->setFocus();
 }
@@ -230,15 +230,8 @@ void JournalWindow::onDayOffToggled()
 
 void JournalWindow::onRefresh()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool done = guarded([this] {
-        for (int shift = 1; shift <= 4; ++shift)
-            dm->smenaForShift(shift)->close();
-        for (int shift = 1; shift <= 4; ++shift)
-            dm->smenaForShift(shift)->open();
-    });
-    QApplication::restoreOverrideCursor();
-    Q_UNUSED(done);
+    WaitCursor wait;
+    reopenAllJournals(std::nullopt);
 }
 
 void JournalWindow::onAdd()
@@ -343,13 +336,14 @@ void JournalWindow::onGateTick()
         login->runVersionGate();
 }
 
-void JournalWindow::reopenAllJournals(const QDate& date)
+void JournalWindow::reopenAllJournals(std::optional<QDate> date)
 {
     for (int shift = 1; shift <= 4; ++shift)
         dm->smenaForShift(shift)->close();
     for (int shift = 1; shift <= 4; ++shift) {
         Dataset* journal = dm->smenaForShift(shift);
-        journal->setParam(QStringLiteral("data"), date);
+        if (date)
+            journal->setParam(QStringLiteral("data"), *date);
         journal->open();
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
+#include "journal/journalstore.h"
+
 #include <QDate>
 #include <QDialog>
-#include "journal/journalstore.h"
 #include <QString>
+#include <optional>
 
 class Dataset;
 class DataModule;
@@ -59,7 +61,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    void reopenAllJournals(const QDate& date);
+    // Re-reads the four shift journals, for another date or (without one) as they were.
+    void reopenAllJournals(std::optional<QDate> date);
     void showJournal(Dataset* journal);
     void showTotals();
     void paintShiftButtons();

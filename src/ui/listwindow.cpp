@@ -1,4 +1,5 @@
 #include "ui/listwindow.h"
+#include "ui/waitcursor.h"
 
 #include "db/dataset.h"
 
@@ -32,10 +33,7 @@ void setChooseMode(const Buttons& buttons)
 
 void reload(Dataset* dataset, int recNo)
 {
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    struct RestoreCursor {
-        ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
-    } restore;
+    WaitCursor wait;
     dataset->close();
     dataset->open();
     if (recNo > 0 && !dataset->isEmpty())

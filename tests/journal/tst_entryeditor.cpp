@@ -987,7 +987,7 @@ private slots:
             const auto closeAnyway = qScopeGuard([this] { if (editor->isVisible()) editor->reject(); });
             QCOMPARE(focusName(), QStringLiteral("Button3"));
             onNextModal([&](QWidget* list) {
-                QTest::qWaitForWindowActive(list);
+                QVERIFY(QTest::qWaitForWindowActive(list));
                 lists << list->objectName() + u':' + focusName(list);
                 typeText(QStringLiteral("Пет"), list);
                 key(Qt::Key_Return, list);
@@ -997,7 +997,7 @@ private slots:
             QCOMPARE(text("Edit1"), QStringLiteral("Петров Пётр Петрович"));
             QCOMPARE(focusName(), QStringLiteral("Button4"));
             onNextModal([&](QWidget* list) {
-                QTest::qWaitForWindowActive(list);
+                QVERIFY(QTest::qWaitForWindowActive(list));
                 lists << list->objectName() + u':' + focusName(list);
                 typeText(QStringLiteral("пн"), list);
                 key(Qt::Key_Return, list);
@@ -1045,7 +1045,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(editor));
         QStringList lists;
         auto takeSecondRow = [&](QWidget* list) {
-            QTest::qWaitForWindowActive(list);
+            QVERIFY(QTest::qWaitForWindowActive(list));
             lists << list->objectName();
             key(Qt::Key_Down, list);
             key(Qt::Key_Return, list);

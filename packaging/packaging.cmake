@@ -29,26 +29,26 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Табель: журнал сдельных работ и табель учета рабочего времени")
+# CPack puts the summary first and indents each line of this text.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "Табель: журнал сдельных работ и табель учета рабочего времени
- Клиент производственного отдела: журнал сдельных работ по сменам, табель учета
- рабочего времени, справочники работников, изделий, операций и расценок, отчеты
- и выгрузка в электронные таблицы. Данные хранятся в общей базе PostgreSQL
- предприятия, подключение через ODBC.
- .
- Сервер базы данных настраивает tabel-setup-server (файлы в /usr/share/tabel);
- сервер для рабочего места задается в /etc/tabel/tabel.conf.")
+  "Клиент производственного отдела: журнал сдельных работ по сменам, табель учета
+рабочего времени, справочники работников, изделий, операций и расценок, отчеты
+и выгрузка в электронные таблицы. Данные хранятся в общей базе PostgreSQL
+предприятия, подключение через ODBC.
+
+Сервер базы данных настраивает tabel-setup-server (файлы в /usr/share/tabel);
+сервер для рабочего места задается в /etc/tabel/tabel.conf.")
 set(TABEL_PACKAGE_MAINTAINER "Tabel maintainers <tabel@localhost>" CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_PACKAGE_CONTACT "${TABEL_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the binary links come from dpkg-shlibdeps; what it loads at run time
+# The libraries the binary links (libxlsxwriter4, Qt) come from dpkg-shlibdeps; what it loads at run time
 # (the ODBC plugin and driver, the X11 platform plugin, the Russian standard texts)
 # is named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-odbc, odbc-postgresql, unixodbc, qt6-qpa-plugins, qt6-translations-l10n, libxlsxwriter4")
+    "libqt6sql6-odbc, odbc-postgresql, unixodbc, qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql, postgresql-client, libreoffice-calc")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/packaging/conffiles)

@@ -21,7 +21,7 @@ check "the description starts with the program's name" grep -q '^Табель' <
 DEPENDS=$(field Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/ //g' | grep -v '^$' | sort -u)
 echo "Depends: $(field Depends)"
 for needed in libqt6sql6-odbc odbc-postgresql unixodbc qt6-translations-l10n qt6-qpa-plugins libxlsxwriter4 \
-              libqt6widgets6 libqt6sql6 libqt6printsupport6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
+              libqt6widgets6 libqt6sql6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
   check "depends on $needed" grep -qx "$needed" <<<"$DEPENDS"
 done
 # Every alternative group must be met by some package this Debian has (installed here by
@@ -35,7 +35,7 @@ while IFS= read -r group; do
   check "dependency '$group' exists in Debian" [ "$met" = yes ]
 done < <(field Depends | sed 's/([^)]*)//g' | tr ',' '\n' | sed 's/^ *//; s/ *$//' | grep -v '^$')
 
-dpkg-deb -c "$DEB" | awk '{ print $1, $6, $7, $8 }' >"$WORK/list"
+dpkg-deb -c "$DEB" | sed -E 's/^(\S+)\s+\S+\s+\S+\s+\S+\s+\S+\s+/\1 /' >"$WORK/list"
 has() { grep -q "^$1 \\./$2\$" "$WORK/list"; }
 check "/usr/bin/tabel, executable" has '-rwxr-xr-x' usr/bin/tabel
 check "the desktop entry in the applications folder" has '-rw-r--r--' usr/share/applications/tabel.desktop

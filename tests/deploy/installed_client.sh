@@ -61,6 +61,8 @@ done
 echo "window seen: ${TITLE:-none}"
 check "the installed client shows its login window" grep -q '^"Авторизация (build: [0-9]*\.[0-9]*)"$' <<<"$TITLE"
 check "xdotool finds it by its title" [ -n "$(xdotool search --name '^Авторизация' 2>/dev/null)" ]
+WINDOW=$(xdotool search --name '^Авторизация' 2>/dev/null | head -n 1)
+check "the window carries the program's icon" grep -q 'Icon (64 x 64)' <<<"$(xprop -id "${WINDOW:-0}" _NET_WM_ICON 2>/dev/null)"
 # The version gate of the login window writes the build stamp into the database it reached.
 STAMP=0
 for _ in $(seq 100); do

@@ -20,7 +20,7 @@ check "the description starts with the program's name" grep -q '^Табель' <
 # Depends as a list of names (versions and alternatives apart).
 DEPENDS=$(field Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/ //g' | grep -v '^$' | sort -u)
 echo "Depends: $(field Depends)"
-for needed in libqt6sql6-odbc odbc-postgresql unixodbc qt6-translations-l10n qt6-qpa-plugins libxlsxwriter4 \
+for needed in libqt6sql6-odbc odbc-postgresql unixodbc qt6-translations-l10n qt6-qpa-plugins libqt6svg6 libxlsxwriter4 \
               libqt6widgets6 libqt6sql6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
   check "depends on $needed" grep -qx "$needed" <<<"$DEPENDS"
 done
@@ -46,6 +46,10 @@ check "demo.sql" has '-rw-r--r--' usr/share/tabel/demo.sql
 check "the server set-up script, executable" has '-rwxr-xr-x' usr/share/tabel/tabel-setup-server
 check "the set-up script on the administrator's path" has 'lrwxrwxrwx' 'usr/sbin/tabel-setup-server -> ../share/tabel/tabel-setup-server'
 check "the README" has '-rw-r--r--' usr/share/doc/tabel/README.md
+check "the copyright file" has '-rw-r--r--' usr/share/doc/tabel/copyright
+check "the changelog, compressed" has '-rw-r--r--' usr/share/doc/tabel/changelog.gz
+check "the client's manual page, compressed" has '-rw-r--r--' usr/share/man/man1/tabel.1.gz
+check "the set-up script's manual page, compressed" has '-rw-r--r--' usr/share/man/man8/tabel-setup-server.8.gz
 for file in "$SOURCE"/sql/migrations/*.sql; do
   check "schema change $(basename "$file")" has '-rw-r--r--' "usr/share/tabel/migrations/$(basename "$file")"
 done
@@ -73,6 +77,8 @@ check "the icon renders" [ "$(file -b "$WORK/icon.png" | cut -d, -f1-2)" = "PNG 
 check "the packaged schema is the source's" cmp -s "$SOURCE/sql/schema.sql" "$ROOT/usr/share/tabel/schema.sql"
 check "the packaged demo is the source's" cmp -s "$SOURCE/sql/demo.sql" "$ROOT/usr/share/tabel/demo.sql"
 check "the packaged set-up script is the source's" cmp -s "$SOURCE/scripts/tabel-setup-server" "$ROOT/usr/share/tabel/tabel-setup-server"
+check "the changelog names this version" grep -q "^tabel ($VERSION)" <<<"$(zcat "$ROOT/usr/share/doc/tabel/changelog.gz")"
+check "the set-up script's manual page tells of --upgrade" grep -q 'upgrade' <<<"$(zcat "$ROOT/usr/share/man/man8/tabel-setup-server.8.gz")"
 check "the packaged setting file sets nothing until edited" [ -z "$(grep -v -e '^#' -e '^ *$' "$ROOT/etc/tabel/tabel.conf")" ]
 check "the program is stripped" grep -q 'stripped' <<<"$(file -b "$ROOT/usr/bin/tabel" | grep -v 'not stripped')"
 check "the program has no run path into the build folder" [ -z "$(readelf -d "$ROOT/usr/bin/tabel" | grep -E 'RPATH|RUNPATH')" ]

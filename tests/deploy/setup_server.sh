@@ -18,6 +18,7 @@ run_setup() {   # run_setup ARGS...: output into $WORK/out, the exit code into $
   sed 's/^/    | /' "$WORK/out"
 }
 said() { grep -qF -- "$1" "$WORK/out"; }
+not_said() { ! said "$1"; }
 as_sys() { PGPASSWORD=plomvux psql -X -q -tA -v ON_ERROR_STOP=1 -h 127.0.0.1 -U sys -d "$1" -c "$2"; }
 dump_schema() { pg_dump -s -O -d "$1" | grep -v -e '^--' -e '^$' -e '^\\'; }
 MIGRATIONS=$(cd "$SOURCE/sql/migrations" && ls ./*.sql | sed 's|^\./||; s|\.sql$||' | LC_ALL=C sort)
@@ -27,6 +28,8 @@ run_setup --database deploy_fresh --server-name db.test.local
 check "the set-up succeeds" [ "$RC" = 0 ]
 check "it says what a workstation writes into its setting file" said "server = db.test.local"
 check "and the database name, which is not the default" said "database = deploy_fresh"
+check "it finds that sys logs in with the client's password" not_said "роль sys не входит"
+check "it says the server listens only locally (the test server does)" said "listen_addresses = '*'"
 check "the database uses the Russian ICU collation" \
   [ "$(sql postgres "select datlocprovider::text || ' ' || daticulocale || ' ' || pg_encoding_to_char(encoding) from pg_database where datname = 'deploy_fresh'")" = "i ru-RU UTF8" ]
 check "the database belongs to sys" \

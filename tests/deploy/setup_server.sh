@@ -73,7 +73,7 @@ check "it says the database was removed" said "база «deploy_broken» уда
 check "no database is left behind" [ -z "$(sql postgres "select 1 from pg_database where datname = 'deploy_broken'")" ]
 
 echo "== names and options that cannot be used"
-for args in "--database x;drop" "--database 1abc" "--port 0" "--port abc" "--upgrade --demo" "--bogus"; do
+for args in "--database x;drop" "--database 1abc" "--port 0" "--port abc" "--upgrade --demo" "--server-name db;x" "--bogus"; do
   run_setup $args
   check "refused: $args" [ "$RC" != 0 ]
 done

@@ -23,6 +23,10 @@ as_sys() { PGPASSWORD=plomvux psql -X -q -tA -v ON_ERROR_STOP=1 -h 127.0.0.1 -U 
 dump_schema() { pg_dump -s -O -d "$1" | grep -v -e '^--' -e '^$' -e '^\\'; }
 MIGRATIONS=$(cd "$SOURCE/sql/migrations" && ls ./*.sql | sed 's|^\./||; s|\.sql$||' | LC_ALL=C sort)
 
+echo "== the schema changes of the source"
+check "each is named NNN_what.sql" [ -z "$(ls "$SOURCE/sql/migrations" | grep '\.sql$' | grep -vE '^[0-9]{3}_[a-z0-9_]+\.sql$')" ]
+check "no two share a number" [ -z "$(ls "$SOURCE/sql/migrations" | grep '\.sql$' | cut -c1-3 | sort | uniq -d)" ]
+
 echo "== a new database"
 run_setup --database deploy_fresh --server-name db.test.local
 check "the set-up succeeds" [ "$RC" = 0 ]
@@ -119,6 +123,12 @@ check "the new table is filled from the kept rows" \
   [ "$(as_sys deploy_old "select count(*) = (select count(*) from accounts_dep.person) and count(*) > 0 from accounts_dep.worker_note")" = t ]
 check "the new table belongs to the database's owner" \
   [ "$(sql deploy_old "select tableowner from pg_tables where tablename = 'worker_note'")" = sys ]
+echo "create table accounts_dep.twin (id integer);" >"$WORK/later/migrations/900_twin.sql"
+run_setup --database deploy_old --upgrade --sql-dir "$WORK/later"
+check "two changes with one number are refused" [ "$RC" != 0 ]
+check "saying which number" said "два изменения схемы с номером 900"
+check "and nothing of them is applied" [ -z "$(sql deploy_old "select 1 from pg_tables where tablename = 'twin'")" ]
+rm "$WORK/later/migrations/900_twin.sql"
 cat >"$WORK/later/migrations/901_half_done.sql" <<'SQL'
 create table accounts_dep.half_done (id integer);
 update accounts_dep.worker_note set note = 'испорчено';

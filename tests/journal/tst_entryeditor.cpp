@@ -654,7 +654,7 @@ private slots:
         QCOMPARE(dm()->Smena3->value(QStringLiteral("id")).toInt(), lastId());
     }
 
-    void updateWritesEveryColumnAndKeepsTheMark()
+    void updateWritesEveryColumnAndWithdrawsTheAcceptance()
     {
         const int id = entry(ivanov, cutting, day, 1, 0, 8, QStringLiteral("да"));
         changeEntry(id, 1, day);
@@ -678,7 +678,8 @@ private slots:
         QCOMPARE(row.value(QStringLiteral("color")).toInt(), 9005);
         QCOMPARE(row.value(QStringLiteral("time")).toInt(), 5);
         QCOMPARE(row.value(QStringLiteral("vvod")).toDateTime(), QDateTime(today, QTime(0, 0)));
-        QCOMPARE(row.value(QStringLiteral("ok")).toString().trimmed(), QStringLiteral("да"));
+        // The server takes the acceptance back when the work changes.
+        QCOMPARE(row.value(QStringLiteral("ok")).toString().trimmed(), QStringLiteral("no"));
         for (const char* column : {"prize", "id_doc", "id_doc_item", "f_gds_qty_use", "id_gds_use", "id_cons_use"})
             QCOMPARE(row.value(QString::fromLatin1(column)).toDouble(), 0.0);
     }
@@ -828,7 +829,9 @@ private slots:
         QCOMPARE(row.value(QStringLiteral("cena")).toDouble(), 11.25);   // the stored price stays
         QCOMPARE(row.value(QStringLiteral("color")).toInt(), 7016);
         QCOMPARE(row.value(QStringLiteral("kol_vo")).toInt(), 40);
-        QCOMPARE(row.value(QStringLiteral("ok")).toString().trimmed(), QStringLiteral("ok"));
+        // The save resets the bonus of 5 % to 0, a change of the pay: the server takes the
+        // acceptance back.
+        QCOMPARE(row.value(QStringLiteral("ok")).toString().trimmed(), QStringLiteral("no"));
         QCOMPARE(row.value(QStringLiteral("prize")).toDouble(), 0.0);
         QVERIFY(!before.isEmpty());
         // The journal of the shift was re-read at the same row.

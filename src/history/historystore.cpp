@@ -1,0 +1,237 @@
+#include "history/historystore.h"
+
+#include "db/datamodule.h"
+#include "db/sqltext.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace History {
+namespace {
+
+// One page of the history. The conditions are fixed fragments chosen by the filter, so
+// each filter reads through its own index (time; worker and time; table, key and time).
+const char* const kPage =
+    "select c.id, c.changed_at::text as at, to_char(c.changed_at, 'DD.MM.YYYY HH24:MI:SS') as shown_at, "
+    "c.table_name, c.operation, c.row_key, c.worker_id, p.s_caption as worker, "
+    "c.old_values::text as old_values, c.new_values::text as new_values, c.app_name, c.db_user, "
+    "host(c.client_addr) as client_addr "
+    "from accounts_dep.change_log c left join cmn_contractor.person p on p.id = c.worker_id "
+    "where %1 order by c.changed_at desc, c.id desc limit %2";
+
+const char* const kWorkers =
+    "select w.id, coalesce(p.s_caption, w.fio) as fio from accounts_dep.person w "
+    "left join cmn_contractor.person p on p.id = w.id order by 2";
+
+QString valueText(const QJsonValue& v)
+{
+    if (v.isNull() || v.isUndefined())
+        return {};
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        return d == qint64(d) ? QString::number(qint64(d)) : QLocale(QLocale::Russian).toString(d, 'g', 15);
+    }
+    if (v.isBool())
+        return v.toBool() ? QStringLiteral("да") : QStringLiteral("нет");
+    QString s = v.toString().trimmed();
+    // Dates and times as the plant writes them.
+    const QDate date = QDate::fromString(s.left(10), Qt::ISODate);
+    if (date.isValid() && (s.size() == 10 || s.at(10) == u'T' || s.at(10) == u' ')) {
+        const QString time = s.mid(11, 5);
+        return time.isEmpty() || time == QLatin1String("00:00") ? date.toString(QStringLiteral("dd.MM.yyyy"))
+                                                                 : date.toString(QStringLiteral("dd.MM.yyyy ")) + time;
+    }
+    return s;
+}
+
+bool isDayColumn(const QString& table, const QString& column)
+{
+    return table == QLatin1String("h_tabel") && column.size() > 1 && column.at(0) == u'd' && column.mid(1).toInt() > 0;
+}
+
+QJsonObject object(const QString& json)
+{
+    return json.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(json.toUtf8()).object();
+}
+
+}
+
+QString tableTitle(const QString& table)
+{
+    static const QHash<QString, QString> titles{
+        {QStringLiteral("smena"), QStringLiteral("Журнал")},
+        {QStringLiteral("h_tabel"), QStringLiteral("Табель")},
+        {QStringLiteral("oper"), QStringLiteral("Операции и цены")},
+        {QStringLiteral("norm"), QStringLiteral("Нормативы")},
+        {QStringLiteral("izdel"), QStringLiteral("Изделия")},
+        {QStringLiteral("vid_oper"), QStringLiteral("Виды операций")},
+        {QStringLiteral("person"), QStringLiteral("Рабочие")},
+        {QStringLiteral("workers"), QStringLiteral("Рабочие (перенесенные)")},
+        {QStringLiteral("closed_month"), QStringLiteral("Закрытые месяцы")},
+    };
+    return titles.value(table, table);
+}
+
+QString operationTitle(const QString& operation)
+{
+    if (operation == QLatin1String("I")) return QStringLiteral("Добавление");
+    if (operation == QLatin1String("U")) return QStringLiteral("Изменение");
+    if (operation == QLatin1String("D")) return QStringLiteral("Удаление");
+    if (operation == QLatin1String("T")) return QStringLiteral("Очистка таблицы");
+    return operation;
+}
+
+QString columnTitle(const QString& table, const QString& column)
+{
+    if (isDayColumn(table, column))
+        return QStringLiteral("%1 число").arg(column.mid(1));
+    static const QHash<QString, QString> common{
+        {QStringLiteral("id"), QStringLiteral("Ключ")},
+        {QStringLiteral("w_id"), QStringLiteral("Рабочий (код)")},
+        {QStringLiteral("i_id"), QStringLiteral("Изделие (код)")},
+        {QStringLiteral("o_id"), QStringLiteral("Операция (код)")},
+        {QStringLiteral("kol_vo"), QStringLiteral("Кол-во")},
+        {QStringLiteral("brak"), QStringLiteral("Брак")},
+        {QStringLiteral("data"), QStringLiteral("Дата")},
+        {QStringLiteral("smena"), QStringLiteral("Смена")},
+        {QStringLiteral("cena"), QStringLiteral("Цена")},
+        {QStringLiteral("color"), QStringLiteral("Цвет")},
+        {QStringLiteral("time"), QStringLiteral("Часы")},
+        {QStringLiteral("ok"), QStringLiteral("Принято")},
+        {QStringLiteral("vvod"), QStringLiteral("Заведен")},
+        {QStringLiteral("prize"), QStringLiteral("Премия (%)")},
+        {QStringLiteral("id_doc"), QStringLiteral("Документ")},
+        {QStringLiteral("id_doc_item"), QStringLiteral("Строка документа")},
+        {QStringLiteral("id_gds_use"), QStringLiteral("Расход товара")},
+        {QStringLiteral("id_cons_use"), QStringLiteral("Расход материала")},
+        {QStringLiteral("f_gds_qty_use"), QStringLiteral("Количество расхода")},
+        {QStringLiteral("month"), QStringLiteral("Месяц")},
+        {QStringLiteral("year"), QStringLiteral("Год")},
+        {QStringLiteral("naimen"), QStringLiteral("Вид (0 — готовая продукция)")},
+        {QStringLiteral("cena_new"), QStringLiteral("Цена по прайсу")},
+        {QStringLiteral("norma"), QStringLiteral("Норматив")},
+        {QStringLiteral("price"), QStringLiteral("Цена")},
+        {QStringLiteral("marka"), QStringLiteral("Марка изделия")},
+        {QStringLiteral("nom"), QStringLiteral("Наименование")},
+        {QStringLiteral("massa"), QStringLiteral("Масса")},
+        {QStringLiteral("fio"), QStringLiteral("Фамилия И.О.")},
+        {QStringLiteral("s_staffpos_hl"), QStringLiteral("Должность")},
+        {QStringLiteral("addr"), QStringLiteral("Адрес")},
+        {QStringLiteral("period"), QStringLiteral("Период")},
+        {QStringLiteral("closed_at"), QStringLiteral("Закрыт")},
+        {QStringLiteral("closed_by"), QStringLiteral("Кто закрыл")},
+        {QStringLiteral("db_user"), QStringLiteral("Пользователь БД")},
+        {QStringLiteral("workstation"), QStringLiteral("Рабочее место")},
+    };
+    if (column == QLatin1String("vid"))
+        return table == QLatin1String("oper") ? QStringLiteral("Вид операции (код)") : QStringLiteral("Операция");
+    return common.value(column, column);
+}
+
+QVector<Change> changes(const Row& row)
+{
+    const QJsonObject before = object(row.oldValues);
+    const QJsonObject after = object(row.newValues);
+    QStringList columns = before.keys();
+    for (const QString& key : after.keys())
+        if (!before.contains(key))
+            columns << key;
+    // The stored order of the columns is lost in jsonb; the key first, days in order.
+    std::stable_sort(columns.begin(), columns.end(), [&](const QString& a, const QString& b) {
+        const bool da = isDayColumn(row.table, a), db = isDayColumn(row.table, b);
+        if (da != db)
+            return db;
+        if (da)
+            return a.mid(1).toInt() < b.mid(1).toInt();
+        return false;
+    });
+    const bool both = !before.isEmpty() && !after.isEmpty();
+    QVector<Change> result;
+    for (const QString& column : columns) {
+        const QString was = valueText(before.value(column));
+        const QString now = valueText(after.value(column));
+        if (both) {
+            if (was == now)
+                continue;
+        } else {
+            const QString& value = before.isEmpty() ? now : was;
+            if (value.isEmpty() || column == QLatin1String("id")
+                || (isDayColumn(row.table, column) && value == QLatin1String("0")))
+                continue;
+        }
+        result.push_back({columnTitle(row.table, column), was, now});
+    }
+    return result;
+}
+
+QString describe(const Row& row)
+{
+    QStringList parts;
+    const bool added = row.oldValues.isEmpty();
+    const bool removed = row.newValues.isEmpty();
+    for (const Change& c : changes(row)) {
+        if (added)
+            parts << QStringLiteral("%1: → %2").arg(c.column, c.after);
+        else if (removed)
+            parts << QStringLiteral("%1: %2 →").arg(c.column, c.before);
+        else
+            parts << QStringLiteral("%1: %2 → %3").arg(c.column, c.before, c.after);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+QVector<Row> Store::page(const Filter& filter, const Cursor& after, int pageSize) const
+{
+    QStringList where{QStringLiteral("true")};
+    SqlRun::Params params;
+    if (filter.from.isValid())
+        where << QStringLiteral("c.changed_at >= to_date('%1', 'DD.MM.YYYY')").arg(SqlText::date(filter.from));
+    if (filter.to.isValid())
+        where << QStringLiteral("c.changed_at < to_date('%1', 'DD.MM.YYYY')").arg(SqlText::date(filter.to.addDays(1)));
+    if (filter.workerId > 0)
+        where << QStringLiteral("c.worker_id = %1").arg(filter.workerId);
+    if (!filter.table.isEmpty()) {
+        where << QStringLiteral("c.table_name = :table and c.row_key = %1").arg(filter.rowKey);
+        params.insert(QStringLiteral("table"), filter.table);
+    }
+    if (!after.isStart()) {
+        where << QStringLiteral("(c.changed_at, c.id) < (cast(:at as timestamptz), %1)").arg(after.id);
+        params.insert(QStringLiteral("at"), after.at);
+    }
+    const SqlRun::Result r = dm_.select(QString::fromLatin1(kPage).arg(where.join(QStringLiteral(" and "))).arg(pageSize), params);
+    QVector<Row> rows;
+    rows.reserve(r.rows.size());
+    for (const QSqlRecord& rec : r.rows) {
+        Row row;
+        row.id = rec.value(0).toLongLong();
+        row.at = rec.value(1).toString();
+        row.shownAt = rec.value(2).toString();
+        row.table = rec.value(3).toString();
+        row.operation = rec.value(4).toString().trimmed();
+        row.rowKey = rec.value(5).toLongLong();
+        row.workerId = rec.value(6).toInt();
+        row.worker = rec.value(7).toString().trimmed();
+        row.oldValues = rec.value(8).toString();
+        row.newValues = rec.value(9).toString();
+        row.appName = rec.value(10).toString();
+        row.dbUser = rec.value(11).toString();
+        row.clientAddr = rec.value(12).toString();
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+QVector<QPair<int, QString>> Store::workers() const
+{
+    const SqlRun::Result r = dm_.select(QString::fromLatin1(kWorkers));
+    QVector<QPair<int, QString>> list;
+    for (const QSqlRecord& rec : r.rows)
+        list.push_back({rec.value(0).toInt(), rec.value(1).toString().trimmed()});
+    return list;
+}
+
+}

@@ -1,0 +1,77 @@
+#pragma once
+#include <QDate>
+#include <QString>
+#include <QVector>
+
+class DataModule;
+
+// The history of changes the server writes (accounts_dep.change_log), read a page at a
+// time, newest first. The client only reads it.
+namespace History {
+
+struct Filter {
+    QDate from;              // first day shown; invalid: from the beginning
+    QDate to;                // last day shown (included); invalid: up to now
+    int workerId = 0;        // 0: every worker
+    QString table;           // with rowKey: the history of one row
+    qint64 rowKey = 0;
+};
+
+// Where a page starts: after the row with this time and id (the last row of the page
+// before). Empty: the newest page.
+struct Cursor {
+    QString at;
+    qint64 id = 0;
+    bool isStart() const { return id == 0; }
+};
+
+struct Row {
+    qint64 id = 0;
+    QString at;              // the stored time, for the next page's cursor
+    QString shownAt;         // DD.MM.YYYY HH:MM:SS
+    QString table;
+    QString operation;       // I, U, D, T
+    qint64 rowKey = 0;
+    int workerId = 0;
+    QString worker;
+    QString oldValues;       // jsonb text, empty when none
+    QString newValues;
+    QString appName;
+    QString dbUser;
+    QString clientAddr;
+};
+
+// One column that a change touched, in the user's words.
+struct Change {
+    QString column;
+    QString before;
+    QString after;
+};
+
+// The Russian name of a traced table and of an operation.
+QString tableTitle(const QString& table);
+QString operationTitle(const QString& operation);
+// The Russian name of a column of a traced table.
+QString columnTitle(const QString& table, const QString& column);
+// The columns a row's change touched: for a change those whose value differs, for an
+// addition or a deletion every column with a value (zero days of a timesheet row left out).
+QVector<Change> changes(const Row& row);
+// "Кол-во: 10 → 12; Часы: 8 → 9"; an addition shows "→ 12", a deletion "10 →".
+QString describe(const Row& row);
+
+class Store {
+public:
+    static constexpr int kPageSize = 200;
+
+    explicit Store(DataModule& dm) : dm_(dm) {}
+
+    // Up to pageSize rows after the cursor, newest first.
+    QVector<Row> page(const Filter& filter, const Cursor& after = {}, int pageSize = kPageSize) const;
+    // The workers to filter by: id and name, by name.
+    QVector<QPair<int, QString>> workers() const;
+
+private:
+    DataModule& dm_;
+};
+
+}

@@ -85,36 +85,6 @@ void rebuildMonth(TestDatabase& db, int month, int year)
     conn.commit();
 }
 
-// The same month written from the same sums, but only where it differs: rows that
-// changed are updated, rows gone are deleted, new rows inserted. An unchanged month
-// writes nothing, so neither does the history.
-void rebuildMonthByDifference(TestDatabase& db, int month, int year)
-{
-    QStringList columns, sums, set, stored, fresh;
-    for (int day = 1; day <= 31; ++day) {
-        columns << QStringLiteral("d%1").arg(day);
-        sums << QStringLiteral("coalesce(sum(tim) filter (where day=%1), 0) as d%1").arg(day);
-        set << QStringLiteral("d%1=s.d%1").arg(day);
-        stored << QStringLiteral("h.d%1").arg(day);
-        fresh << QStringLiteral("s.d%1").arg(day);
-    }
-    const QDate first(year, month, 1);
-    db.exec(QStringLiteral(
-                "with sums as (select smena, w_id, %3 from (select smena, w_id, extract(day from data)::int as day, sum(time) as tim "
-                "from accounts_dep.smena where data >= to_date('%4', 'DD.MM.YYYY') and data < to_date('%5', 'DD.MM.YYYY') "
-                "group by smena, w_id, data) d group by smena, w_id), "
-                "changed as (update accounts_dep.h_tabel h set %6 from sums s where h.month=%1 and h.year=%2 "
-                "and h.w_id=s.w_id and h.smena=s.smena and (%7) is distinct from (%8) returning h.id), "
-                "gone as (delete from accounts_dep.h_tabel h where h.month=%1 and h.year=%2 "
-                "and not exists (select 1 from sums s where s.w_id=h.w_id and s.smena=h.smena) returning h.id) "
-                "insert into accounts_dep.h_tabel(smena, w_id, month, year, %9) select s.smena, s.w_id, %1, %2, %10 from sums s "
-                "where not exists (select 1 from accounts_dep.h_tabel h where h.month=%1 and h.year=%2 and h.w_id=s.w_id and h.smena=s.smena)")
-                .arg(month).arg(year).arg(sums.join(QStringLiteral(", ")))
-                .arg(SqlText::date(first), SqlText::date(first.addMonths(1)))
-                .arg(set.join(QStringLiteral(", ")), stored.join(QStringLiteral(", ")), fresh.join(QStringLiteral(", ")))
-                .arg(columns.join(QStringLiteral(", ")), fresh.join(QStringLiteral(", "))));
-}
-
 }
 
 int main(int argc, char* argv[])
@@ -175,15 +145,6 @@ int main(int argc, char* argv[])
     char what[80];
     std::snprintf(what, sizeof what, "rebuild a month (%d rows, set-based)", monthRows);
     compare(what, 5, [&](int) { rebuildMonth(db, 5, 2023); });
-    // The other way to rebuild: against the plain delete-and-insert without triggers.
-    setTriggers(db, false);
-    const double plain = medianMs(7, [&] { rebuildMonth(db, 5, 2023); });
-    setTriggers(db, true);
-    db.exec(QStringLiteral("update accounts_dep.smena set time=time+1 where id in "
-                           "(select id from accounts_dep.smena where data='14.05.2023' limit 10)"));
-    const double differences = medianMs(7, [&] { rebuildMonthByDifference(db, 5, 2023); });
-    std::printf("%-52s %10.2f %10.2f %7.2f\n", "rebuild by differences (on) vs delete+insert (off)", plain, differences,
-                differences / plain);
 
     // The history list on a million rows.
     timer.restart();

@@ -140,15 +140,21 @@ QVector<Change> changes(const Row& row)
     for (const QString& key : after.keys())
         if (!before.contains(key))
             columns << key;
-    // The stored order of the columns is lost in jsonb; the key first, days in order.
-    std::stable_sort(columns.begin(), columns.end(), [&](const QString& a, const QString& b) {
-        const bool da = isDayColumn(row.table, a), db = isDayColumn(row.table, b);
-        if (da != db)
-            return db;
-        if (da)
-            return a.mid(1).toInt() < b.mid(1).toInt();
-        return false;
-    });
+    // jsonb keeps no column order: show them in the order the windows do, days by number.
+    static const QStringList order{
+        QStringLiteral("id"), QStringLiteral("fio"), QStringLiteral("w_id"), QStringLiteral("marka"), QStringLiteral("nom"),
+        QStringLiteral("i_id"), QStringLiteral("vid"), QStringLiteral("naimen"), QStringLiteral("o_id"),
+        QStringLiteral("data"), QStringLiteral("smena"), QStringLiteral("month"), QStringLiteral("year"),
+        QStringLiteral("color"), QStringLiteral("time"), QStringLiteral("kol_vo"), QStringLiteral("brak"),
+        QStringLiteral("norma"), QStringLiteral("price"), QStringLiteral("cena"), QStringLiteral("cena_new"),
+        QStringLiteral("prize"), QStringLiteral("ok"), QStringLiteral("vvod")};
+    auto rank = [&](const QString& column) {
+        if (isDayColumn(row.table, column))
+            return 100 + column.mid(1).toInt();
+        const int at = int(order.indexOf(column));
+        return at < 0 ? 200 : at;
+    };
+    std::stable_sort(columns.begin(), columns.end(), [&](const QString& a, const QString& b) { return rank(a) < rank(b); });
     const bool both = !before.isEmpty() && !after.isEmpty();
     QVector<Change> result;
     for (const QString& column : columns) {

@@ -2,6 +2,7 @@
 #include "ui_historywindow.h"
 
 #include "app/clock.h"
+#include "app/sessionname.h"
 #include "db/datamodule.h"
 #include "ui/guard.h"
 #include "ui/waitcursor.h"
@@ -151,7 +152,7 @@ void HistoryWindow::loadPage()
                                             worker,
                                             History::operationTitle(row.operation),
                                             History::describe(row),
-                                            row.appName,
+                                            SessionName::title(row.appName),
                                             row.dbUser,
                                             row.clientAddr.isEmpty() ? QStringLiteral("этот компьютер") : row.clientAddr};
         for (int c = 0; c < ColumnCount; ++c) {

@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(cell(1, 4), QStringLiteral("Изменение"));
         QCOMPARE(cell(1, 5), QStringLiteral("Кол-во: 10 → 12"));
         QCOMPARE(cell(1, 2), QString::number(entry));
-        QCOMPARE(cell(1, 6), QStringLiteral("Tabel 20240410.3600 full"));
+        QCOMPARE(cell(1, 6), QStringLiteral("Табель, сборка 20240410.3600, полный доступ"));
         QCOMPARE(cell(1, 7), QStringLiteral("sys"));
         QCOMPARE(cell(1, 8), QStringLiteral("127.0.0.1"));
         QVERIFY(cell(1, 0).contains(db->scalar(QStringLiteral("select to_char(now(), 'DD.MM.YYYY')")).toString()));

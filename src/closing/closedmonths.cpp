@@ -3,19 +3,35 @@
 #include "app/sessionname.h"
 #include "db/datamodule.h"
 
+#include <QHash>
+
 namespace {
 
 const char* const kClosing =
     "select to_char(closed_at, 'DD.MM.YYYY HH24:MI') as closed_at, closed_by, coalesce(host(workstation), '') as workstation "
     "from accounts_dep.closed_month where year=%1 and month=%2";
+const char* const kAvailable = "select to_regclass('accounts_dep.closed_month') is not null as available";
 const char* const kClose = "insert into accounts_dep.closed_month(year, month) values (%1, %2)";
 const char* const kReopen = "delete from accounts_dep.closed_month where year=%1 and month=%2";
 
 }
 
+bool ClosedMonths::available() const
+{
+    // Asked once per connection: the schema does not change under a running client.
+    static QHash<QString, bool> known;
+    const auto it = known.constFind(dm_.connectionName());
+    if (it != known.constEnd())
+        return *it;
+    const SqlRun::Result r = dm_.select(QString::fromLatin1(kAvailable));
+    const bool yes = !r.rows.isEmpty() && r.rows[0].value(0).toBool();
+    known.insert(dm_.connectionName(), yes);
+    return yes;
+}
+
 std::optional<ClosedMonths::Closing> ClosedMonths::closing(const QDate& anyDayOfMonth) const
 {
-    if (!anyDayOfMonth.isValid())
+    if (!anyDayOfMonth.isValid() || !available())
         return std::nullopt;
     const SqlRun::Result r =
         dm_.select(QString::fromLatin1(kClosing).arg(anyDayOfMonth.year()).arg(anyDayOfMonth.month()));

@@ -19,6 +19,10 @@ public:
         QString workstation; // the address it came from
     };
 
+    // Whether the server keeps closed months at all: a database whose schema was not yet
+    // upgraded has none, and then every month is open.
+    bool available() const;
+
     // Who closed the month of the date and when; nothing when it is open.
     std::optional<Closing> closing(const QDate& anyDayOfMonth) const;
     bool isClosed(const QDate& anyDayOfMonth) const { return closing(anyDayOfMonth).has_value(); }

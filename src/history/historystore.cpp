@@ -190,6 +190,12 @@ QString describe(const Row& row)
     return parts.join(QStringLiteral("; "));
 }
 
+bool Store::available() const
+{
+    const SqlRun::Result r = dm_.select(QStringLiteral("select to_regclass('accounts_dep.change_log') is not null"));
+    return !r.rows.isEmpty() && r.rows[0].value(0).toBool();
+}
+
 QVector<Row> Store::page(const Filter& filter, const Cursor& after, int pageSize) const
 {
     QStringList where{QStringLiteral("true")};

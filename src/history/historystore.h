@@ -65,6 +65,10 @@ public:
 
     explicit Store(DataModule& dm) : dm_(dm) {}
 
+    // Whether the server keeps a history at all (a database whose schema was not yet
+    // upgraded has none).
+    bool available() const;
+
     // Up to pageSize rows after the cursor, newest first.
     QVector<Row> page(const Filter& filter, const Cursor& after = {}, int pageSize = kPageSize) const;
     // The workers to filter by: id and name, by name.

@@ -47,14 +47,29 @@ HistoryWindow::~HistoryWindow()
 
 void HistoryWindow::showAll()
 {
+    if (!store_.available()) {
+        tellUnavailable();
+        return;
+    }
     if (guarded([this] { prepareAll(); }))
         exec();
 }
 
 void HistoryWindow::showEntry(qint64 entryId)
 {
+    if (!store_.available()) {
+        tellUnavailable();
+        return;
+    }
     if (guarded([this, entryId] { prepareEntry(entryId); }))
         exec();
+}
+
+void HistoryWindow::tellUnavailable()
+{
+    Messages::information(QStringLiteral("Эта база данных не ведет историю изменений: ее схема не обновлена.\n"
+                                         "Администратору: tabel-setup-server --upgrade."),
+                          QStringLiteral("История изменений"));
 }
 
 void HistoryWindow::prepareAll()

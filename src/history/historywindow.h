@@ -34,6 +34,7 @@ public:
 private:
     enum Column { When, What, Key, Worker, Action, Changes, Program, User, Workstation, ColumnCount };
 
+    void tellUnavailable();
     void fillWorkers();
     void loadPage();
     History::Filter filter() const;

@@ -56,6 +56,17 @@ private slots:
         QVERIFY(!months.isClosed(QDate(2023, 12, 1)));
     }
 
+    // A database whose schema was not upgraded yet: every month is open, nothing fails.
+    void aDatabaseWithoutClosedMonthsHasEveryMonthOpen()
+    {
+        TestDatabase older(QStringLiteral("closedmonths_older"));
+        older.exec(QStringLiteral("drop table accounts_dep.closed_month cascade"));
+        ClosedMonths months(*older.dm());
+        QVERIFY(!months.available());
+        QVERIFY(!months.isClosed(QDate(2024, 3, 1)));
+        QVERIFY(ClosedMonths(*db->dm()).available());
+    }
+
     void labels()
     {
         QCOMPARE(ClosedMonths::label(2024, 3), QStringLiteral("03.2024"));

@@ -178,6 +178,21 @@ private slots:
         window->setPageSize(History::Store::kPageSize);
     }
 
+    // A database whose schema was not upgraded has no history: the window says so and
+    // does not open.
+    void aDatabaseWithoutHistorySaysSo()
+    {
+        TestDatabase older(QStringLiteral("historywindow_older"));
+        older.exec(QStringLiteral("drop table accounts_dep.change_log cascade"));
+        HistoryWindow onOlder;
+        Messages::Recorder recorder;
+        onOlder.showAll();
+        onOlder.showEntry(1);
+        QCOMPARE(recorder.shown.size(), 2);
+        QVERIFY(recorder.shown[0].text.startsWith(QStringLiteral("Эта база данных не ведет историю изменений")));
+        QVERIFY(!onOlder.isVisible());
+    }
+
     // One entry's history: only that entry, the filters out of sight.
     void oneEntry()
     {

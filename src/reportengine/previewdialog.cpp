@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QScrollBar>
 #include <QKeyEvent>
@@ -50,6 +51,7 @@ constexpr double kMinZoom = 0.5;    // pixels per millimetre
 constexpr double kMaxZoom = 16;
 constexpr double kZoomStep = 1.25;
 constexpr int kSliceMs = 25;        // layout work per turn of the event loop
+constexpr int kProgressPages = 40;  // from this many pages saving and printing show progress
 
 QString fileNameFrom(const QString& name)
 {
@@ -267,6 +269,30 @@ void PreviewDialog::updateTexts()
     ui->zoomOutButton->setEnabled(zoom_ > kMinZoom);
 }
 
+// A progress window with a cancel button for long documents; short ones only get the
+// hourglass.
+Progress PreviewDialog::progress(const QString& text, bool* cancelled)
+{
+    auto dialog = std::make_shared<std::unique_ptr<QProgressDialog>>();
+    auto wait = std::make_shared<std::unique_ptr<WaitCursor>>(std::make_unique<WaitCursor>());
+    return [this, text, cancelled, dialog, wait](int page, int count) {
+        if (count < kProgressPages)
+            return true;
+        if (!*dialog) {
+            *dialog = std::make_unique<QProgressDialog>(text, QStringLiteral("Прервать"), 0, count, this);
+            (*dialog)->setWindowTitle(windowTitle());
+            (*dialog)->setWindowModality(Qt::WindowModal);
+            (*dialog)->setMinimumDuration(300);
+        }
+        (*dialog)->setValue(page);
+        if ((*dialog)->wasCanceled()) {
+            *cancelled = true;
+            return false;
+        }
+        return true;
+    };
+}
+
 void PreviewDialog::onPrint()
 {
     finishLayout();
@@ -276,8 +302,8 @@ void PreviewDialog::onPrint()
     printer.setDocName(windowTitle());
     if (!ReportDialogs::choosePrinter(printer, this, doc.pageCount()))
         return;
-    WaitCursor wait;
-    if (!print(doc, printer))
+    bool cancelled = false;
+    if (!print(doc, printer, progress(QStringLiteral("Печать…"), &cancelled)) && !cancelled)
         Messages::error(QStringLiteral("Не удалось напечатать отчет на принтере «%1».").arg(printer.printerName()),
                         QStringLiteral("Печать"));
 }
@@ -293,8 +319,8 @@ void PreviewDialog::onSavePdf()
         return;
     if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         path += QLatin1String(".pdf");
-    WaitCursor wait;
-    if (!writePdf(job_.document(), path))
+    bool cancelled = false;
+    if (!writePdf(job_.document(), path, progress(QStringLiteral("Сохранение в PDF…"), &cancelled)) && !cancelled)
         Messages::error(QStringLiteral("Не удалось записать файл «%1».\nПроверьте, что папка доступна для записи и файл не открыт в другой программе.")
                             .arg(QDir::toNativeSeparators(path)),
                         QStringLiteral("Сохранение в PDF"));

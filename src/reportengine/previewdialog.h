@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QString>
+#include <functional>
 
 namespace Ui { class PreviewDialog; }
 
@@ -48,6 +49,7 @@ private:
     void layOutMore();
     void updateTexts();
     void finishLayout();
+    std::function<bool(int, int)> progress(const QString& text, bool* cancelled);
 
     Ui::PreviewDialog* ui;
     Job& job_;

@@ -458,6 +458,20 @@ private slots:
         }
     }
 
+    void stoppedPdfLeavesNoFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("stopped.pdf");
+        const Document doc = layOut(workerLayout(), *workRows(worker("Иванов", 200)));
+        QVector<int> told;
+        QVERIFY(!writePdf(doc, path, [&](int page, int count) {
+            told << page << count;
+            return page < 2;
+        }));
+        QCOMPARE(told, QVector<int>({0, doc.pageCount(), 1, doc.pageCount(), 2, doc.pageCount()}));
+        QVERIFY(!QFile::exists(path));
+    }
+
     void landscapePdfIsLandscape()
     {
         QTemporaryDir dir;

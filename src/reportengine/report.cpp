@@ -3,6 +3,8 @@
 #include "reportengine/previewdialog.h"
 #include "reportengine/renderer.h"
 
+#include <QApplication>
+
 namespace ReportEngine {
 
 Report::Report(QObject* parent) : QObject(parent)
@@ -40,6 +42,8 @@ void Report::preview(const QString& title, const QString& defaultPdfName, QWidge
 {
     if (!job_)
         return;
+    if (!parent)
+        parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
     PreviewDialog dialog(*job_, title, defaultPdfName, parent);
     dialog.exec();
 }

@@ -18,6 +18,7 @@ void Report::prepare(std::shared_ptr<const RowSource> rows)
 {
     job_.reset();
     job_ = std::make_unique<Job>(layout_, std::move(rows));
+    job_->layOutPages(1);
 }
 
 void Report::prepare(const Dataset& dataset)

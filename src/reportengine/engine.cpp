@@ -281,6 +281,13 @@ private:
             } else {
                 const Value v = f.expr->eval(ctx);
                 text = v.type == Value::Type::Number ? formatNumber(v.number, f.mask) : v.toText();
+                // A number that arrives as text (a driver's decimal) still takes its mask.
+                if (v.type == Value::Type::Text && f.mask.decimals >= 0) {
+                    bool ok = false;
+                    const double number = v.text.trimmed().toDouble(&ok);
+                    if (ok)
+                        text = formatNumber(number, f.mask);
+                }
             }
             if (text.isEmpty())
                 continue;

@@ -361,6 +361,8 @@ private slots:
         QTest::newRow("mask on expression") << "summa*1.07" << "#0.00" << row << "2,68";
         QTest::newRow("empty field joins as nothing") << "fio+'!'" << "" << with(0, QVariant()) << "!";
         QTest::newRow("page number") << "'Стр. '+STR(PAGENUMBER)" << "" << row << "Стр. 1";
+        QTest::newRow("decimal as text takes the mask") << "summa" << "#0.00" << with(5, "1234.5") << "1234,50";
+        QTest::newRow("other text keeps it") << "nom" << "#0.00" << row << "К-100";
         QTest::newRow("sum in a detail is its own row") << "sum(kolvo)" << "#0" << row << "12";
     }
 

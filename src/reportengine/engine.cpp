@@ -14,6 +14,8 @@ constexpr float kEps = 0.001f;
 
 }
 
+// Lays the rows out band by band, a row per step, keeping its place between steps so
+// that pages can be asked for a few at a time.
 class Job::Pager {
 public:
     Pager(const Layout& layout, std::shared_ptr<const RowSource> rows)
@@ -48,8 +50,6 @@ public:
 
 private:
     enum class Phase { Start, Rows, Done };
-
-    // ---- laying out ------------------------------------------------------------------
 
     void step()
     {

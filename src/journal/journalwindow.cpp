@@ -142,7 +142,7 @@ JournalWindow::JournalWindow(QWidget* parent)
     ui->Button1->setShortcut(QKeySequence(Qt::Key_Insert));
     ui->Button2->setShortcut(QKeySequence(Qt::Key_F2));
     ui->Button8->setShortcut(QKeySequence(Qt::Key_F5));
-    ui->Button3->setShortcut(QKeySequence(QKeySequence::Delete));
+    ui->Button3->setShortcut(QKeySequence(Qt::Key_Delete));
     paintShiftButtons();
     onDayOffToggled();
 

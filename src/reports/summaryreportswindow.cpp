@@ -122,7 +122,7 @@ void SummaryReportsWindow::showReport(SummaryLayout* layout, const QString& repo
         query.open();
     }
     layout->setTitle(title(titlePrefix, from, to));
-    layout->preview(pdfFileName(report, from, to), this);
+    layout->preview(report, pdfFileName(report, from, to), this);
 }
 
 void SummaryReportsWindow::onExcel()

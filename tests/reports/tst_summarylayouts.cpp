@@ -130,7 +130,11 @@ class SummaryLayoutsTest : public QObject {
         window->setPeriod(from, to);
         window->selectProductKind(kind);
         Messages::Recorder recorder;
-        reportrun::Run r = reportrun::clickAndSave(button(buttonName), dir);
+        const QMap<QString, SummaryLayout*> layouts = {{"Button4", appWindows().workerSummary},
+                                                       {"Button2", appWindows().productSummary},
+                                                       {"Button1", appWindows().workerDetail},
+                                                       {"Button3", appWindows().productDetail}};
+        reportrun::Run r = reportrun::clickAndSave(button(buttonName), layouts.value(QLatin1String(buttonName)), dir);
         [&] { QVERIFY2(recorder.shown.isEmpty(), qPrintable(recorder.texts().join(u'\n'))); }();
         return r;
     }
@@ -223,6 +227,8 @@ private slots:
         QVERIFY(r.previewShown);
         QCOMPARE(r.pdf.pageCount(), 1);
         QCOMPARE(r.previewPages, 1);
+        // The preview saves what it shows.
+        QCOMPARE(r.savedPdf.allWords(), r.pdf.allWords());
         QVERIFY(r.previewTitle.contains(report));
         QVERIFY2(r.suggestedPdfName.endsWith(report + QStringLiteral(" с 01.03.2024 по 01.04.2024.pdf")),
                  qPrintable(r.suggestedPdfName));

@@ -22,6 +22,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <cstdio>
+#include <functional>
+#include <malloc.h>
 #include <memory>
 
 namespace {
@@ -74,7 +76,12 @@ double serverMs(const QString& connection, const QString& sql, const QDate& from
 struct Run {
     int rows = 0;
     int pages = 0;
-    double server = 0, firstPage = 0, whole = 0, peak = 0, pdf = -1;
+    double server = 0;      // the statement alone
+    double open = 0;        // button to the rows held by the query
+    double firstPage = 0;   // button to the first page laid out
+    double layout = 0;      // the rows to the whole report laid out: the engine alone
+    double peak = 0;
+    double pdf = -1;
 };
 
 Run runReport(SummaryLayout& layout, const QString& connection, const QDate& from, const QDate& to, const QString& pdfPath)
@@ -92,13 +99,14 @@ Run runReport(SummaryLayout& layout, const QString& connection, const QDate& fro
     SummaryStore::setPeriod(query, from, to);
     SummaryStore::setProductKind(query, SummaryStore::AllKinds);
     query.open();
+    r.open = ms(t);
     layout.setTitle(QStringLiteral("   Отчет за период с %1 по %2").arg(from.toString(u"dd.MM.yyyy"), to.toString(u"dd.MM.yyyy")));
     layout.prepare();
     query.close();
     layout.report()->job()->layOutPages(1);
     r.firstPage = ms(t);
     layout.report()->job()->finish();
-    r.whole = ms(t);
+    r.layout = ms(t) - r.open;
     r.pages = layout.report()->pageCount();
     r.peak = peakMb();
     if (!pdfPath.isEmpty()) {
@@ -125,15 +133,17 @@ int main(int argc, char* argv[])
     generatePlant(db, rows, workers, others);
     const QString connection = db.dm()->connectionName();
 
+    // Each run on a fresh layout window, so that the pages of the run before are gone
+    // when its peak memory is measured.
     struct Entry {
         const char* name;
-        std::unique_ptr<SummaryLayout> layout;
+        std::function<SummaryLayout*()> make;
     };
-    Entry reports[] = {
-        {"worker summary", std::make_unique<WorkerSummaryLayout>()},
-        {"product summary", std::make_unique<ProductSummaryLayout>()},
-        {"detailed worker report", std::make_unique<WorkerDetailLayout>()},
-        {"detailed product report", std::make_unique<ProductDetailLayout>()},
+    const Entry reports[] = {
+        {"worker summary", [] { return new WorkerSummaryLayout; }},
+        {"product summary", [] { return new ProductSummaryLayout; }},
+        {"detailed worker report", [] { return new WorkerDetailLayout; }},
+        {"detailed product report", [] { return new ProductDetailLayout; }},
     };
     struct Period {
         const char* name;
@@ -143,17 +153,19 @@ int main(int argc, char* argv[])
                               {"year 2023", QDate(2023, 1, 1), QDate(2024, 1, 1)}};
 
     const QString pdfPath = QDir::temp().filePath(QStringLiteral("bench-detailed-worker-year.pdf"));
-    std::printf("\n%-24s %-10s %8s %6s %10s %12s %8s %12s %9s\n", "report", "period", "rows", "pages", "server ms",
-                "1st page ms", "ratio", "laid out ms", "peak MB");
+    std::printf("\n%-24s %-10s %7s %6s %10s %9s %12s %6s %10s %8s\n", "report", "period", "rows", "pages", "server ms",
+                "open ms", "1st page ms", "ratio", "layout ms", "peak MB");
     double yearPdfMs = -1;
     qint64 yearPdfBytes = 0;
     for (const Period& period : periods) {
-        for (Entry& e : reports) {
-            const bool writePdf = period.from.year() == 2023 && period.from.month() == 1 &&
-                                  dynamic_cast<WorkerDetailLayout*>(e.layout.get());
-            const Run r = runReport(*e.layout, connection, period.from, period.to, writePdf ? pdfPath : QString());
-            std::printf("%-24s %-10s %8d %6d %10.1f %12.1f %8.2f %12.1f %9.1f\n", e.name, period.name, r.rows, r.pages,
-                        r.server, r.firstPage, r.firstPage / r.server, r.whole, r.peak);
+        for (const Entry& e : reports) {
+            std::unique_ptr<SummaryLayout> layout(e.make());
+            const bool writePdf = period.from.month() == 1 && dynamic_cast<WorkerDetailLayout*>(layout.get());
+            const Run r = runReport(*layout, connection, period.from, period.to, writePdf ? pdfPath : QString());
+            layout.reset();
+            malloc_trim(0);
+            std::printf("%-24s %-10s %7d %6d %10.1f %9.1f %12.1f %6.2f %10.1f %8.1f\n", e.name, period.name, r.rows,
+                        r.pages, r.server, r.open, r.firstPage, r.firstPage / r.server, r.layout, r.peak);
             if (writePdf) {
                 yearPdfMs = r.pdf;
                 yearPdfBytes = QFileInfo(pdfPath).size();
@@ -162,7 +174,7 @@ int main(int argc, char* argv[])
     }
     std::printf("\nPDF of the detailed worker report over 2023: %.1f ms, %.1f MB (%s)\n", yearPdfMs,
                 yearPdfBytes / 1048576.0, qPrintable(pdfPath));
-    std::printf("goals: first page within 2x the server's time; the year's detailed worker report laid out\n"
+    std::printf("ratio: first page / server. Goals: ratio within 2; the year's detailed worker report laid out\n"
                 "within 2000 ms and 500 MB; its PDF within 10000 ms\n");
     return 0;
 }

@@ -328,6 +328,28 @@ private slots:
         }
     }
 
+    // The storekeeper's fixed "Готовая продукция" holds for every report.
+    void finishedProductsOnlyInEveryReport_data()
+    {
+        QTest::addColumn<QString>("buttonName");
+        QTest::addColumn<QString>("absentProduct");
+        QTest::newRow("worker summary") << "Button4" << "Профиль ПР-20";
+        QTest::newRow("product summary") << "Button2" << "Профиль ПР-20";
+        QTest::newRow("worker detail") << "Button1" << "ПР-20";
+        QTest::newRow("product detail") << "Button3" << "Профиль ПР-20";
+    }
+    void finishedProductsOnlyInEveryReport()
+    {
+        QFETCH(QString, buttonName);
+        QFETCH(QString, absentProduct);
+        const reportrun::Run r = run(qPrintable(buttonName), 1, reportplant::kMarch, reportplant::kApril);
+        QVERIFY(r.previewShown);
+        const QStringList words = r.pdf.allWords();
+        QVERIFY(words.contains(QStringLiteral("Готовая")));
+        QVERIFY(!words.contains(QStringLiteral("Заготовки")));
+        QCOMPARE(count(r.pdf, 0, absentProduct), 0);
+    }
+
     void productSummaryCountsBoxesAndPieces()
     {
         const reportrun::Run r = run("Button2", 0, reportplant::kMarch, reportplant::kApril);

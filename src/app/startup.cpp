@@ -15,7 +15,11 @@
 #include "directories/workerslist.h"
 #include "journal/entryeditor.h"
 #include "journal/journalwindow.h"
+#include "reports/productdetaillayout.h"
+#include "reports/productsummarylayout.h"
 #include "reports/summaryreportswindow.h"
+#include "reports/workerdetaillayout.h"
+#include "reports/workersummarylayout.h"
 #include "ui/messages.h"
 
 #include <QApplication>
@@ -58,6 +62,10 @@ void createWindows()
     w.entryEditor = new EntryEditor;
     w.summaryReports = new SummaryReportsWindow;
     w.norms = new NormsWindow;
+    w.workerSummary = new WorkerSummaryLayout;
+    w.productSummary = new ProductSummaryLayout;
+    w.workerDetail = new WorkerDetailLayout;
+    w.productDetail = new ProductDetailLayout;
 }
 
 int run(QApplication& app)

@@ -16,6 +16,8 @@
 #include "journal/entryeditor.h"
 #include "journal/journalwindow.h"
 #include "reports/summaryreportswindow.h"
+#include "reports/timesheetlayout.h"
+#include "timesheet/timesheetwindow.h"
 #include "ui/messages.h"
 
 #include <QApplication>
@@ -58,6 +60,8 @@ void createWindows()
     w.entryEditor = new EntryEditor;
     w.summaryReports = new SummaryReportsWindow;
     w.norms = new NormsWindow;
+    w.timesheet = new TimesheetWindow;
+    w.timesheetLayout = new TimesheetLayout;
 }
 
 int run(QApplication& app)

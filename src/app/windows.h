@@ -13,6 +13,8 @@ class KindEditor;
 class NormsWindow;
 class EntryEditor;
 class SummaryReportsWindow;
+class TimesheetWindow;
+class TimesheetLayout;
 
 // The client's windows. Each is created once at start, hidden, and lives until the
 // program ends; windows reach each other through here. Tests fill in the ones they use.
@@ -28,6 +30,8 @@ struct AppWindows {
     OperationEditor* operationEditor = nullptr;  // TForm10
     EntryEditor* entryEditor = nullptr;          // TForm11
     SummaryReportsWindow* summaryReports = nullptr;  // TForm18
+    TimesheetWindow* timesheet = nullptr;        // TForm19
+    TimesheetLayout* timesheetLayout = nullptr;  // TForm15
     NormsWindow* norms = nullptr;                // TForm22
     LoginWindow* login = nullptr;                // TForm23
 };

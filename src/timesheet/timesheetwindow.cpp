@@ -12,7 +12,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QLabel>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <exception>
 
@@ -254,6 +254,20 @@ void TimesheetWindow::onExcel()
 
 void TimesheetWindow::onPrint()
 {
+    TimesheetLayout* layout = appWindows().timesheetLayout;
+    Dataset* rows = layout->H_Tabel;
+    rows->close();
+    rows->setParam(QStringLiteral("mnth"), selectedMonth());
+    rows->setParam(QStringLiteral("yea"), selectedYear());
+    {
+        WaitCursor wait;
+        rows->open();
+    }
+    const QString period = monthName(selectedMonth()) + u' ' + ui->ComboBox2->currentText();
+    layout->setPeriod(period + QStringLiteral(" г."));
+    // The report keeps its own copy of the rows: the query is closed whatever happens.
+    auto closeRows = qScopeGuard([rows] { rows->close(); });
+    layout->preview(QStringLiteral("Табель по времени"), QStringLiteral("Табель %1.pdf").arg(period), this);
 }
 
 bool TimesheetWindow::event(QEvent* e)

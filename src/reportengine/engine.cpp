@@ -157,11 +157,15 @@ private:
                 detail_ = i;
                 break;
             case BandKind::GroupHeader: {
+                // Without an expression it is the report's header and its footer the
+                // grand total: printed also when there are no rows.
+                if (b.groupExpression.trimmed().isEmpty()) {
+                    titles_.push_back(i);
+                    break;
+                }
                 Level level;
                 level.header = i;
-                level.key = b.groupExpression.trimmed().isEmpty()
-                    ? compileExpression(QStringLiteral("''"), rows_, nullptr)
-                    : compileExpression(b.groupExpression, rows_, nullptr);
+                level.key = compileExpression(b.groupExpression, rows_, nullptr);
                 levels_.push_back(std::move(level));
                 break;
             }
@@ -185,6 +189,11 @@ private:
             for (Level& l : levels_)
                 if (list[l.header].name == b.header)
                     level = &l;
+            const int once = indexOf(b.header);
+            if (!level && once >= 0 && list[once].kind == BandKind::GroupHeader) {
+                summaries_.push_front(i);
+                continue;
+            }
             if (!level)
                 throw LayoutError(QStringLiteral("Итог группы «%1» ссылается на отсутствующий заголовок группы «%2»")
                                       .arg(bandName(b), b.header));

@@ -66,7 +66,8 @@ enum class BandKind {
                   // page when repeatOnEveryPage
     Child,        // printed right after the band named in `header`
     GroupHeader,  // printed whenever groupExpression changes from one row to the next;
-                  // the group headers nest in the order they appear in the layout
+                  // the group headers nest in the order they appear in the layout.
+                  // Without an expression: like Title, and its footer like Summary
     GroupFooter,  // printed after the last row of the group whose header is named in `header`
     Detail,       // once per row
     Summary,      // once after the last row: the grand totals

@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QString>
+#include <functional>
 
 namespace Ui { class PreviewDialog; }
 
@@ -38,6 +39,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     enum class Fit { None, WholePage, PageWidth };
@@ -47,6 +49,7 @@ private:
     void layOutMore();
     void updateTexts();
     void finishLayout();
+    std::function<bool(int, int)> progress(const QString& text, bool* cancelled);
 
     Ui::PreviewDialog* ui;
     Job& job_;

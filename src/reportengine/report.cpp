@@ -3,6 +3,8 @@
 #include "reportengine/previewdialog.h"
 #include "reportengine/renderer.h"
 
+#include <QApplication>
+
 namespace ReportEngine {
 
 Report::Report(QObject* parent) : QObject(parent)
@@ -16,6 +18,7 @@ void Report::prepare(std::shared_ptr<const RowSource> rows)
 {
     job_.reset();
     job_ = std::make_unique<Job>(layout_, std::move(rows));
+    job_->layOutPages(1);
 }
 
 void Report::prepare(const Dataset& dataset)
@@ -40,6 +43,8 @@ void Report::preview(const QString& title, const QString& defaultPdfName, QWidge
 {
     if (!job_)
         return;
+    if (!parent)
+        parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
     PreviewDialog dialog(*job_, title, defaultPdfName, parent);
     dialog.exec();
 }

@@ -24,8 +24,8 @@ public:
     const Layout& layout() const { return layout_; }
     void setLayout(const Layout& layout) { layout_ = layout; }
 
-    // Compiles the layout (throws LayoutError) and starts laying out the rows; pages come
-    // as they are needed. The dataset version takes a snapshot of its visible rows, so
+    // Compiles the layout (throws LayoutError) and lays out the first page; the other
+    // pages come as they are needed. The dataset version takes a snapshot of its visible rows, so
     // the dataset may be closed right after.
     void prepare(std::shared_ptr<const RowSource> rows);
     void prepare(const Dataset& dataset);

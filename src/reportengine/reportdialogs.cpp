@@ -18,7 +18,7 @@ QString saveFileName(QWidget* parent, const QString& caption, const QString& sug
     return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
 }
 
-bool choosePrinter(QPrinter& printer, QWidget* parent)
+bool choosePrinter(QPrinter& printer, QWidget* parent, int pageCount)
 {
     if (g_script) {
         ++g_script->printDialogs;
@@ -26,6 +26,10 @@ bool choosePrinter(QPrinter& printer, QWidget* parent)
     }
     QPrintDialog dialog(&printer, parent);
     dialog.setWindowTitle(QStringLiteral("Печать"));
+    if (pageCount > 0) {
+        dialog.setMinMax(1, pageCount);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    }
     return dialog.exec() == QDialog::Accepted;
 }
 

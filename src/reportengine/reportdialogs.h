@@ -14,8 +14,9 @@ namespace ReportDialogs {
 // The save-file dialog; empty when the user cancelled.
 QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
                      const QString& filter);
-// The system print dialog on printer; true when the user chose to print.
-bool choosePrinter(QPrinter& printer, QWidget* parent);
+// The system print dialog on printer, offering pages 1..pageCount; true when the user
+// chose to print.
+bool choosePrinter(QPrinter& printer, QWidget* parent, int pageCount = 0);
 
 // While one exists, the dialogs are not shown: file names come from saveAnswers (an
 // empty string cancels; none left cancels), print dialogs are answered by printAnswer,

@@ -104,6 +104,33 @@ private slots:
         QCOMPARE(only(doc, 0, "1")->y, 297.f - 10 - 5);
     }
 
+    void groupWithoutExpressionIsTheReportsHeaderAndTotal_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("rows") << 2 << QStringList({"Отчет", "Иванов-1", "Иванов-2", "Всего 14", "1"});
+        QTest::newRow("no rows") << 0 << QStringList({"Отчет", "Всего 0", "1"});
+    }
+
+    void groupWithoutExpressionIsTheReportsHeaderAndTotal()
+    {
+        QFETCH(int, rows);
+        QFETCH(QStringList, texts);
+        Layout l;
+        Band header(BandKind::GroupHeader, "header", 6);
+        header.fields << Field::label("Отчет", 0);
+        Band detail(BandKind::Detail, "detail", 5);
+        detail.fields << Field::data("nom", 0);
+        Band footer(BandKind::GroupFooter, "footer", 5);
+        footer.header = "header";
+        footer.fields << Field::expression("'Всего '+STR(sum(kolvo))", 0);
+        Band page(BandKind::PageFooter, "page", 5);
+        page.fields << Field::expression("PAGENUMBER", 180);
+        l.bands << header << detail << footer << page;
+        const Document doc = layOut(l, *workRows(worker("Иванов", rows)));
+        QCOMPARE(allTexts(doc), texts);
+    }
+
     void pageFooterOnEveryPageIncludingTheLast()
     {
         const Document doc = layOut(workerLayout(), *workRows(worker("Иванов", 100)));
@@ -456,6 +483,20 @@ private slots:
             QVERIFY2(qAbs(number.xMax - 200) < tolerance, qPrintable(QString::number(number.xMax)));
             QVERIFY(number.yMin > 282 - tolerance && number.yMax < 287 + tolerance);
         }
+    }
+
+    void stoppedPdfLeavesNoFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("stopped.pdf");
+        const Document doc = layOut(workerLayout(), *workRows(worker("Иванов", 200)));
+        QVector<int> told;
+        QVERIFY(!writePdf(doc, path, [&](int page, int count) {
+            told << page << count;
+            return page < 2;
+        }));
+        QCOMPARE(told, QVector<int>({0, doc.pageCount(), 1, doc.pageCount(), 2, doc.pageCount()}));
+        QVERIFY(!QFile::exists(path));
     }
 
     void landscapePdfIsLandscape()

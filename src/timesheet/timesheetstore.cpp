@@ -11,10 +11,13 @@
 
 namespace {
 
-// Writes to the timesheet wait until the rebuild ends; reading it goes on. A rebuild
-// that cannot get the table within the timeout (a writer that hangs) gives up with the
-// server's message instead of freezing the window.
-const char* const kLock = "lock table accounts_dep.h_tabel in exclusive mode";
+// Everything else that touches the timesheet waits until the rebuild ends (a fraction of a
+// second): a posting from another workstation then reads and writes the rebuilt month.
+// Reading waits too, because a posting decides between insert and update by counting
+// the worker's row first; counted before the rebuild, a row the rebuild removes would be
+// updated in vain. A rebuild that cannot get the table within the timeout (a writer that
+// hangs) gives up with the server's message instead of freezing the window.
+const char* const kLock = "lock table accounts_dep.h_tabel in access exclusive mode";
 const char* const kLockTimeout = "set local lock_timeout = '15s'";
 
 // The day sums gathered for the month, gone with the transaction. Each column is

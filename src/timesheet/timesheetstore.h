@@ -16,8 +16,8 @@ public:
     //
     // Runs as one transaction on the shared connection: the month is replaced whole or,
     // when a statement fails, stays as it was (the DbError is passed on). The timesheet
-    // table is locked against writes first, so a posting from another workstation waits
-    // for the rebuild and then writes its day into the rebuilt month.
+    // table is locked first, so a posting from another workstation waits for the rebuild
+    // and then writes its day into the rebuilt month.
     void rebuildMonth(int month, int year, const std::function<void(int day)>& dayDone);
 
 private:

@@ -567,14 +567,26 @@ private slots:
         QCOMPARE(db->scalar(QStringLiteral("select d10 from accounts_dep.h_tabel where w_id=%1 and month=6").arg(orlov)).toInt(), 5);
     }
 
-    // Another workstation posts a day that the rebuild has already gathered, as an update of
-    // the worker's existing row: the posting waits for the rebuild and then lands in the
-    // rebuilt month.
+    // Another workstation posts a day that the rebuild has already gathered: the posting
+    // waits for the rebuild and then lands in the rebuilt month, whether it updates the
+    // worker's row or must create it because the rebuild removed a stale one.
+    void aPostingDuringTheRebuildIsNotLost_data()
+    {
+        QTest::addColumn<bool>("staleRow");
+        QTest::newRow("the worker's row stays") << false;
+        QTest::newRow("a stale row goes") << true;
+    }
     void aPostingDuringTheRebuildIsNotLost()
     {
+        QFETCH(bool, staleRow);
         const QDate posted(2024, 6, 5);
-        addEntry(petrov, QDate(2024, 6, 2), 2, 3);
-        rebuild(QDate(2024, 6, 1));
+        if (staleRow)
+            setDay(petrov, 2, QDate(2024, 6, 2), 3);   // a row without entries behind it
+        else
+            addEntry(petrov, QDate(2024, 6, 2), 2, 3);
+        addEntry(ivanov, QDate(2024, 6, 3), 1, 8);
+        if (!staleRow)
+            rebuild(QDate(2024, 6, 1));
 
         const QString connection = db->connectionString();
         const int worker = petrov;

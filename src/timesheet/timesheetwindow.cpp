@@ -216,11 +216,10 @@ void TimesheetWindow::onExcel()
         WaitCursor wait;
         rows->open();
     }
+    auto closeRows = qScopeGuard([rows] { rows->close(); });
     Spreadsheet& excel = Spreadsheet::timesheet();
-    if (excel.OpenWorkbook(QString()) != 1) {
-        rows->close();
+    if (excel.OpenWorkbook(QString()) != 1)
         return;
-    }
     excel.ShowExcel(false);
     const int total = rows->recordCount();
     auto showCount = [this, total](int written) {
@@ -249,7 +248,6 @@ void TimesheetWindow::onExcel()
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     excel.ShowExcel(true);
-    rows->close();
 }
 
 void TimesheetWindow::onPrint()

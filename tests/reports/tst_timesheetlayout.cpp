@@ -2,6 +2,7 @@
 #include "app/windows.h"
 #include "reportengine/previewdialog.h"
 #include "reportengine/report.h"
+#include "reportengine/reportdialogs.h"
 #include "reports/timesheetlayout.h"
 #include "support/modal.h"
 #include "support/plantfixture.h"
@@ -114,6 +115,8 @@ class TimesheetLayoutTest : public QObject {
         bool rowsOpenWhileShown = false;
         QString period;
         int reportPages = 0;
+        QString title;
+        QString suggestedPdf;
         QVector<PdfPage> pages;
     };
     // "Печать" for the month, as a user: the preview comes up; what it shows is saved.
@@ -126,8 +129,14 @@ class TimesheetLayoutTest : public QObject {
             printed.previewShown = qobject_cast<ReportEngine::PreviewDialog*>(modal) != nullptr;
             printed.rowsOpenWhileShown = layout->H_Tabel->isOpen();
             printed.period = layout->period();
-            printed.reportPages = layout->Report1->pageCount();
-            layout->Report1->writePdf(path);
+            if (auto* preview = qobject_cast<ReportEngine::PreviewDialog*>(modal)) {
+                printed.title = preview->windowTitle();
+                ReportDialogs::Script script;   // "Сохранить в PDF…" answered with the path
+                script.saveAnswers << path;
+                preview->onSavePdf();
+                printed.suggestedPdf = script.suggested.value(0);
+                printed.reportPages = preview->pageCount();
+            }
             modal->close();
         });
         Messages::Recorder messages;
@@ -188,6 +197,8 @@ private slots:
         QVERIFY(printed.rowsOpenWhileShown);
         QVERIFY(!layout->H_Tabel->isOpen());
         QCOMPARE(printed.period, QStringLiteral("Июнь 2024 г."));
+        QCOMPARE(printed.title, QStringLiteral("Табель по времени"));
+        QVERIFY2(printed.suggestedPdf.endsWith(QStringLiteral("Табель Июнь 2024.pdf")), qPrintable(printed.suggestedPdf));
         QCOMPARE(printed.pages.size(), 1);
         const PdfPage& page = printed.pages.first();
         QVERIFY(std::abs(page.width - 297) < 1 && std::abs(page.height - 210) < 1);   // landscape A4

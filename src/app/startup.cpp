@@ -38,7 +38,7 @@ void loadRussianStandardTexts(QApplication& app)
 bool connectDatabase(const QStringList& args)
 {
     auto* dm = new DataModule(qApp);
-    if (dm->connectTo(ConnectionString::fromArguments(args)))
+    if (dm->connectTo(ConnectionString::forThisWorkstation(args)))
         return true;
     Messages::error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"));
     return false;

@@ -1,10 +1,22 @@
 #include "db/connectionstring.h"
 
+#include <QFile>
+#include <QRegularExpression>
+#include <QtDebug>
+
 #ifndef TABEL_DEFAULT_SERVER
 #define TABEL_DEFAULT_SERVER "localhost"
 #endif
+#ifndef TABEL_SETTING_FILE
+#define TABEL_SETTING_FILE "/etc/tabel/tabel.conf"
+#endif
 
 namespace ConnectionString {
+
+namespace {
+const int kPlantPort = 5432;
+const char* const kDefaultDatabase = "kesta_erp";
+}
 
 QString compose(const QString& database, const QString& server, int port)
 {
@@ -22,14 +34,102 @@ QString compose(const QString& database, const QString& server, int port)
 
 QString builtInDefault()
 {
-    return compose(QStringLiteral("kesta_erp"), QStringLiteral(TABEL_DEFAULT_SERVER));
+    return compose(QString::fromLatin1(kDefaultDatabase), QStringLiteral(TABEL_DEFAULT_SERVER));
 }
 
 QString fromArguments(const QStringList& args)
 {
+    return fromArguments(args, InstallationSetting());
+}
+
+InstallationSetting parseSetting(const QString& text)
+{
+    InstallationSetting setting;
+    // A value goes into the connection string as it is: the string's own separators
+    // and braces would change other options, so such a value is refused.
+    static const QRegularExpression unsafe(QStringLiteral("[;{}=\\s]"));
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
+            continue;
+        const QString where = QStringLiteral("строка %1").arg(i + 1);
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0) {
+            setting.problems << QStringLiteral("%1: нет знака «=»: %2").arg(where, line);
+            continue;
+        }
+        const QString key = line.left(eq).trimmed().toLower();
+        QString value = line.mid(eq + 1);
+        static const QRegularExpression trailingComment(QStringLiteral("\\s#.*$"));
+        value = value.remove(trailingComment).trimmed();
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2).trimmed();
+        if (key != QLatin1String("server") && key != QLatin1String("database") && key != QLatin1String("port")) {
+            setting.problems << QStringLiteral("%1: неизвестный параметр «%2»").arg(where, key);
+            continue;
+        }
+        if (value.contains(unsafe)) {
+            setting.problems << QStringLiteral("%1: недопустимое значение «%2»").arg(where, value);
+            continue;
+        }
+        if (key == QLatin1String("port")) {
+            bool ok = false;
+            const int port = value.toInt(&ok);
+            if (!value.isEmpty() && (!ok || port < 1 || port > 65535)) {
+                setting.problems << QStringLiteral("%1: порт должен быть числом от 1 до 65535: «%2»").arg(where, value);
+                continue;
+            }
+            setting.port = value.isEmpty() ? 0 : port;
+        } else if (key == QLatin1String("server")) {
+            setting.server = value;
+        } else {
+            setting.database = value;
+        }
+    }
+    return setting;
+}
+
+InstallationSetting readSetting(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly)) {
+        InstallationSetting setting;
+        setting.problems << QStringLiteral("файл не читается: %1").arg(file.errorString());
+        return setting;
+    }
+    return parseSetting(QString::fromUtf8(file.readAll()));
+}
+
+QString settingFilePath()
+{
+    const QString chosen = qEnvironmentVariable("TABEL_CONFIG");
+    return chosen.isEmpty() ? QStringLiteral(TABEL_SETTING_FILE) : chosen;
+}
+
+QString installedDefault(const InstallationSetting& setting)
+{
+    return compose(setting.database.isEmpty() ? QString::fromLatin1(kDefaultDatabase) : setting.database,
+                   setting.server.isEmpty() ? QStringLiteral(TABEL_DEFAULT_SERVER) : setting.server,
+                   setting.port > 0 ? setting.port : kPlantPort);
+}
+
+QString fromArguments(const QStringList& args, const InstallationSetting& setting)
+{
     const QString database = args.value(0);
     const QString server = args.value(1);
-    return server.isEmpty() ? builtInDefault() : compose(database, server);
+    return server.isEmpty() ? installedDefault(setting) : compose(database, server);
+}
+
+QString forThisWorkstation(const QStringList& args)
+{
+    const QString path = settingFilePath();
+    const InstallationSetting setting = readSetting(path);
+    for (const QString& problem : setting.problems)
+        qWarning().noquote() << QStringLiteral("%1: %2 (пропущено)").arg(path, problem);
+    return fromArguments(args, setting);
 }
 
 }

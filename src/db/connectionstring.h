@@ -15,4 +15,36 @@ QString builtInDefault();
 // argument composes the string from both, anything else gives the built-in default.
 QString fromArguments(const QStringList& args);
 
+// What a workstation's administrator wrote into the installation's setting file
+// (lines "server = …", "database = …", "port = …"; "#" starts a comment). An empty part
+// keeps the built-in one. Lines that cannot be used are left out and described in
+// `problems`, so a typo never reaches the connection string.
+struct InstallationSetting {
+    QString server;
+    QString database;
+    int port = 0;
+    QStringList problems;
+};
+
+InstallationSetting parseSetting(const QString& text);
+
+// Reads the setting file; a missing file is an empty setting.
+InstallationSetting readSetting(const QString& path);
+
+// The setting file: TABEL_CONFIG when the environment names one, else the system-wide
+// file fixed at build time (/etc/tabel/tabel.conf).
+QString settingFilePath();
+
+// The default connection of this installation: the built-in default with the parts the
+// setting gives put in its place.
+QString installedDefault(const InstallationSetting& setting);
+
+// The command line first, as fromArguments() reads it; without a server there, the
+// installation's default.
+QString fromArguments(const QStringList& args, const InstallationSetting& setting);
+
+// What the client connects to at start: the arguments, then the setting file of this
+// installation (its problems are written to the log), then the built-in default.
+QString forThisWorkstation(const QStringList& args);
+
 }

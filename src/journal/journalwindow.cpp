@@ -18,6 +18,7 @@
 #include "ui/datasetgrid.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
+#include "ui/numbertext.h"
 #include "ui/waitcursor.h"
 
 #include <QApplication>
@@ -52,7 +53,7 @@ QVector<GridColumn> journalColumns()
 {
     const Qt::Alignment centred = Qt::AlignCenter;
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    auto money = [](const QVariant& v) { return v.isNull() ? QString() : QLocale().toString(v.toDouble(), 'f', 2); };
+    auto money = [](const QVariant& v) { return v.isNull() ? QString() : NumberText::money(v.toDouble()); };
     // The stored mark is char(2) and comes back padded; it is shown as stored.
     auto mark = [](const QVariant& v) { return v.toString().trimmed(); };
     // The entry day; a time of day, if another program stored one, is not shown.
@@ -84,9 +85,9 @@ JournalWindow::JournalWindow(QWidget* parent)
     setFixedSize(1281, 585);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    // Menu.
+    // Menu; each item has its letter for Alt.
     auto* menuBar = new QMenuBar(this);
-    QMenu* directories = menuBar->addMenu(QStringLiteral("Справочники"));
+    QMenu* directories = menuBar->addMenu(QStringLiteral("&Справочники"));
     directories->setObjectName(QStringLiteral("N2"));
     directories->menuAction()->setObjectName(QStringLiteral("N2"));
     auto addItem = [this](QWidget* to, const QString& name, const QString& text, void (JournalWindow::*handler)()) {
@@ -97,18 +98,18 @@ JournalWindow::JournalWindow(QWidget* parent)
             connect(action, &QAction::triggered, this, guardedSlot(this, handler));
         return action;
     };
-    addItem(directories, QStringLiteral("N1"), QStringLiteral("Рабочие"), &JournalWindow::onWorkers);
-    addItem(directories, QStringLiteral("N3"), QStringLiteral("Изделия"), &JournalWindow::onProducts);
-    addItem(directories, QStringLiteral("N4"), QStringLiteral("Цены"), &JournalWindow::onPrices);
-    addItem(directories, QStringLiteral("N6"), QStringLiteral("Операции"), &JournalWindow::onKinds);
-    addItem(directories, QStringLiteral("N8"), QStringLiteral("Внеурочное"), nullptr);
-    addItem(menuBar, QStringLiteral("N11"), QStringLiteral("Табель по времени"), &JournalWindow::onTimesheet);
-    QMenu* reports = menuBar->addMenu(QStringLiteral("Отчеты"));
+    addItem(directories, QStringLiteral("N1"), QStringLiteral("&Рабочие"), &JournalWindow::onWorkers);
+    addItem(directories, QStringLiteral("N3"), QStringLiteral("&Изделия"), &JournalWindow::onProducts);
+    addItem(directories, QStringLiteral("N4"), QStringLiteral("&Цены"), &JournalWindow::onPrices);
+    addItem(directories, QStringLiteral("N6"), QStringLiteral("&Операции"), &JournalWindow::onKinds);
+    addItem(directories, QStringLiteral("N8"), QStringLiteral("&Внеурочное"), nullptr);
+    addItem(menuBar, QStringLiteral("N11"), QStringLiteral("&Табель по времени"), &JournalWindow::onTimesheet);
+    QMenu* reports = menuBar->addMenu(QStringLiteral("&Отчеты"));
     reports->setObjectName(QStringLiteral("N7"));
-    addItem(reports, QStringLiteral("N10"), QStringLiteral("Сводные отчеты"), &JournalWindow::onSummaryReports);
-    addItem(menuBar, QStringLiteral("N5"), QStringLiteral("Выход"), nullptr);
+    addItem(reports, QStringLiteral("N10"), QStringLiteral("&Сводные отчеты"), &JournalWindow::onSummaryReports);
+    addItem(menuBar, QStringLiteral("N5"), QStringLiteral("&Выход"), nullptr);
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
-    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), nullptr)->setVisible(false);
+    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("&Импорт"), nullptr)->setVisible(false);
     ui->mainLayout->setMenuBar(menuBar);
 
     // The grid shows the journal of the selected shift.
@@ -142,6 +143,7 @@ JournalWindow::JournalWindow(QWidget* parent)
     ui->Button1->setShortcut(QKeySequence(Qt::Key_Insert));
     ui->Button2->setShortcut(QKeySequence(Qt::Key_F2));
     ui->Button8->setShortcut(QKeySequence(Qt::Key_F5));
+    ui->Button3->setShortcut(QKeySequence(Qt::Key_Delete));
     paintShiftButtons();
     onDayOffToggled();
 
@@ -372,7 +374,7 @@ void JournalWindow::showTotals()
                                   ? QStringLiteral("Записей: %1    Часов: %2    Сумма: %3 р.")
                                         .arg(journal->recordCount())
                                         .arg(hours)
-                                        .arg(QLocale().toString(total, 'f', 2))
+                                        .arg(NumberText::money(total))
                                   : QString());
 }
 

@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cmath>
@@ -96,6 +97,7 @@ PreviewDialog::PreviewDialog(Job& job, const QString& title, const QString& defa
     // Keys reach the dialog whichever button has the focus; the page itself takes none,
     // so PgUp/PgDn turn pages instead of scrolling.
     ui->scrollArea->setFocusPolicy(Qt::NoFocus);
+    ui->scrollArea->viewport()->installEventFilter(this);
 
     // The first page now; the rest while the user looks at it.
     if (!job_.finished() && job_.readyPages() == 0)
@@ -153,6 +155,34 @@ void PreviewDialog::keyPressEvent(QKeyEvent* event)
     }
     event->accept();
     guarded([&] { (this->*handler)(); });
+}
+
+// The wheel turns the page over past its end (and back past its top); with Ctrl it zooms.
+bool PreviewDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != ui->scrollArea->viewport() || event->type() != QEvent::Wheel)
+        return QDialog::eventFilter(watched, event);
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    const int delta = wheel->angleDelta().y();
+    if (delta == 0)
+        return false;
+    if (wheel->modifiers() & Qt::ControlModifier) {
+        guarded([&] { delta > 0 ? onZoomIn() : onZoomOut(); });
+        return true;
+    }
+    QScrollBar* bar = ui->scrollArea->verticalScrollBar();
+    if (delta < 0 && bar->value() >= bar->maximum() && (page_ + 1 < job_.readyPages() || !job_.finished())) {
+        guarded([&] { onNext(); });
+        return true;
+    }
+    if (delta > 0 && bar->value() <= bar->minimum() && page_ > 0) {
+        guarded([&] {
+            onPrior();
+            bar->setValue(bar->maximum());
+        });
+        return true;
+    }
+    return false;
 }
 
 void PreviewDialog::layOutMore()

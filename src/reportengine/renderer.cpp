@@ -7,6 +7,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <cmath>
+#include <vector>
 
 namespace ReportEngine {
 namespace {
@@ -44,13 +45,12 @@ private:
         const QList<quint32> glyphs = raw_.glyphIndexesForString(text);
         if (glyphs.isEmpty() || glyphs.contains(0u))
             return false;
-        const QList<QPointF> advances = raw_.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
         QList<QPointF> positions;
         positions.reserve(glyphs.size());
         qreal x = 0;
-        for (const QPointF& a : advances) {
+        for (quint32 glyph : glyphs) {
             positions.push_back(QPointF(x, 0));
-            x += a.x();
+            x += advance(glyph);
         }
         qreal left = rect.left();
         if (align & Qt::AlignRight)
@@ -71,8 +71,20 @@ private:
         return true;
     }
 
+    // Reports repeat few letters and many digits: each advance is asked of the font once.
+    qreal advance(quint32 glyph)
+    {
+        if (glyph >= quint32(advances_.size()))
+            advances_.resize(glyph + 1, -1);
+        qreal& a = advances_[glyph];
+        if (a < 0)
+            a = raw_.advancesForGlyphIndexes(QList<quint32>{glyph}, QRawFont::UseDesignMetrics).value(0).x();
+        return a;
+    }
+
     QRawFont raw_;
     QFont font_;
+    std::vector<qreal> advances_;
 };
 
 }

@@ -9,6 +9,9 @@
 #include <QLabel>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -131,6 +134,36 @@ private slots:
         QVERIFY2(width > whole, qPrintable(QString("%1 %2").arg(width).arg(whole)));
         QCOMPARE(larger, width * 1.25);
         QCOMPARE(smaller, width / 1.25);
+    }
+
+    void wheelTurnsPagesAndZooms()
+    {
+        Report report;
+        report.setLayout(workerLayout());
+        report.prepare(workRows(rows(400)));
+        QStringList seen;
+        withPreview(report, [&](PreviewDialog* d) {
+            auto* area = d->findChild<QScrollArea*>("scrollArea");
+            auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+                QWheelEvent e(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                              Qt::NoScrollPhase, false);
+                QApplication::sendEvent(area->viewport(), &e);
+            };
+            d->onPageWidth();
+            QScrollBar* bar = area->verticalScrollBar();
+            seen << QString::number(bar->maximum() > 0);
+            wheel(-120);                          // scrolls within the page
+            seen << QString::number(d->currentPage()) << QString::number(bar->value() > 0);
+            bar->setValue(bar->maximum());
+            wheel(-120);                          // past its end: the next page, from its top
+            seen << QString::number(d->currentPage()) << QString::number(bar->value());
+            wheel(120);                           // past its top: back to the end of the first
+            seen << QString::number(d->currentPage()) << QString::number(bar->value() == bar->maximum());
+            const double zoom = d->zoom();
+            wheel(120, Qt::ControlModifier);
+            seen << QString::number(d->zoom() > zoom);
+        });
+        QCOMPARE(seen, QStringList({"1", "0", "1", "1", "0", "0", "1", "1"}));
     }
 
     void savesPdfThroughTheFileDialog_data()

@@ -188,6 +188,31 @@ private slots:
         QCOMPARE(where(doc, "Борисов-1"), qMakePair(page, top + 5));
     }
 
+    void innerGroupKeptTakesTheOuterHeaderAlong()
+    {
+        Layout l = workerLayout();
+        Band nom(BandKind::GroupHeader, "nomHeader", 5);
+        nom.groupExpression = "naimen";
+        nom.keepWith = "nomFooter";
+        nom.fields << Field::expression("'вид '+STR(naimen)", 5);
+        Band nomFooter(BandKind::GroupFooter, "nomFooter", 5);
+        nomFooter.header = "nomHeader";
+        nomFooter.fields << Field::expression("'вид итого '+STR(sum(kolvo))", 5);
+        l.bands.insert(3, nom);
+        l.bands.insert(5, nomFooter);
+        auto second = worker("Борисов", 10);
+        for (auto& r : second)
+            r[2] = 1;
+        // The first worker's two groups end at 18.5 + 5 + 5 + 40 × 5 + 5 + 5 = 238.5; the
+        // second's kind group (header, 10 rows, footer) does not fit below its worker.
+        const Document doc = layOut(l, *workRows(worker("Аникин", 40) + second));
+        QCOMPARE(where(doc, "вид итого 280"), qMakePair(0, 228.5));
+        QCOMPARE(where(doc, "Борисов"), qMakePair(1, 10.0));
+        QCOMPARE(where(doc, "вид 1"), qMakePair(1, 15.0));
+        QCOMPARE(where(doc, "Борисов-1"), qMakePair(1, 20.0));
+        QCOMPARE(where(doc, "вид итого 70"), qMakePair(1, 70.0));
+    }
+
     void repeatedTitleOnEveryPage()
     {
         Layout l;
@@ -336,6 +361,8 @@ private slots:
         QTest::newRow("mask on expression") << "summa*1.07" << "#0.00" << row << "2,68";
         QTest::newRow("empty field joins as nothing") << "fio+'!'" << "" << with(0, QVariant()) << "!";
         QTest::newRow("page number") << "'Стр. '+STR(PAGENUMBER)" << "" << row << "Стр. 1";
+        QTest::newRow("decimal as text takes the mask") << "summa" << "#0.00" << with(5, "1234.5") << "1234,50";
+        QTest::newRow("other text keeps it") << "nom" << "#0.00" << row << "К-100";
         QTest::newRow("sum in a detail is its own row") << "sum(kolvo)" << "#0" << row << "12";
     }
 

@@ -1,0 +1,122 @@
+#include "db/connectionstring.h"
+
+#include <QtTest>
+
+// The connection chosen at start: the command line first, then the installation's
+// setting file, then the built-in default.
+class ConnectionStringTest : public QObject {
+    Q_OBJECT
+
+    static QString settingText(const QString& server, const QString& database, const QString& port)
+    {
+        return QStringLiteral("# the plant's server\nserver = %1\ndatabase = %2\nport = %3\n").arg(server, database, port);
+    }
+
+private slots:
+    void commandLineThenSettingThenBuiltIn_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("expected");
+        const QString builtIn = ConnectionString::builtInDefault();
+        const QString full = settingText(QStringLiteral("db.plant.local"), QStringLiteral("zavod"), QStringLiteral("5433"));
+        QTest::newRow("nothing anywhere") << QStringList{} << QString() << builtIn;
+        QTest::newRow("setting without values") << QStringList{} << QStringLiteral("# server = x\n\n") << builtIn;
+        QTest::newRow("setting") << QStringList{} << full
+                                 << ConnectionString::compose(QStringLiteral("zavod"), QStringLiteral("db.plant.local"), 5433);
+        QTest::newRow("setting with only the server") << QStringList{} << QStringLiteral("server=db7\n")
+                                                      << ConnectionString::compose(QStringLiteral("kesta_erp"), QStringLiteral("db7"));
+        QTest::newRow("empty values keep the built-in parts") << QStringList{} << QStringLiteral("server =\ndatabase=\nport=\n") << builtIn;
+        QTest::newRow("command line before the setting") << QStringList{QStringLiteral("other"), QStringLiteral("srv2")} << full
+                                                         << ConnectionString::compose(QStringLiteral("other"), QStringLiteral("srv2"));
+        QTest::newRow("a database alone on the command line is ignored") << QStringList{QStringLiteral("other")} << full
+                                                  << ConnectionString::compose(QStringLiteral("zavod"), QStringLiteral("db.plant.local"), 5433);
+        QTest::newRow("empty database and a server on the command line") << QStringList{QString(), QStringLiteral("srv2")} << full
+                                                          << ConnectionString::compose(QString(), QStringLiteral("srv2"));
+        QTest::newRow("CRLF, quotes and capital keys") << QStringList{} << QStringLiteral("SERVER = \"db9\"\r\nPort=6000\r\n")
+                                                       << ConnectionString::compose(QStringLiteral("kesta_erp"), QStringLiteral("db9"), 6000);
+        QTest::newRow("comments after the values") << QStringList{} << QStringLiteral("server = db9   # the plant's\nport = 5433 #\n")
+                                                   << ConnectionString::compose(QStringLiteral("kesta_erp"), QStringLiteral("db9"), 5433);
+        QTest::newRow("the last line of a key counts") << QStringList{} << QStringLiteral("server=a\nserver=b\n")
+                                                       << ConnectionString::compose(QStringLiteral("kesta_erp"), QStringLiteral("b"));
+    }
+    void commandLineThenSettingThenBuiltIn()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, setting);
+        QFETCH(QString, expected);
+        const auto parsed = ConnectionString::parseSetting(setting);
+        QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(QLatin1Char('\n'))));
+        QCOMPARE(ConnectionString::fromArguments(args, parsed), expected);
+    }
+
+    void theDocumentedTextStays()
+    {
+        const QString s = ConnectionString::installedDefault(ConnectionString::parseSetting(settingText(
+            QStringLiteral("db.plant.local"), QStringLiteral("zavod"), QStringLiteral("5433"))));
+        QCOMPARE(s, QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=zavod;SERVER=db.plant.local;PORT=5433;UID=sys;PWD=plomvux;SSLmode=allow;"
+                                   "ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;MaxLongVarcharSize=8190;"
+                                   "Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;UnknownsAsLongVarchar=0;BoolsAsChar=1;Parse=0;ExtraSysTablePrefixes=;LFConversion=1;UpdatableCursors=1;"
+                                   "TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1"));
+        QCOMPARE(ConnectionString::fromArguments({}), ConnectionString::builtInDefault());
+    }
+
+    // A line that cannot be used is left out and described; the good lines still count.
+    void unusableLinesAreLeftOut_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("no equals sign") << "server db2" << "нет знака «=»";
+        QTest::newRow("unknown key") << "sever = db2" << "неизвестный параметр «sever»";
+        QTest::newRow("port not a number") << "port = пять" << "порт должен быть числом";
+        QTest::newRow("port out of range") << "port = 70000" << "порт должен быть числом";
+        QTest::newRow("port zero") << "port = 0" << "порт должен быть числом";
+        QTest::newRow("server with an option after it") << "server = db2;UID=postgres" << "недопустимое значение";
+        QTest::newRow("database with a brace") << "database = a}b" << "недопустимое значение";
+        QTest::newRow("server with a blank") << "server = db 2" << "недопустимое значение";
+    }
+    void unusableLinesAreLeftOut()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, problem);
+        const auto parsed = ConnectionString::parseSetting(QStringLiteral("database = good\n") + line + QStringLiteral("\n"));
+        QCOMPARE(parsed.problems.size(), 1);
+        QVERIFY2(parsed.problems.first().startsWith(QStringLiteral("строка 2: ")), qPrintable(parsed.problems.first()));
+        QVERIFY2(parsed.problems.first().contains(problem), qPrintable(parsed.problems.first()));
+        QCOMPARE(parsed.database, QStringLiteral("good"));
+        QCOMPARE(ConnectionString::installedDefault(parsed),
+                 ConnectionString::compose(QStringLiteral("good"), QStringLiteral(TABEL_DEFAULT_SERVER)));
+    }
+
+    // The file itself: found through TABEL_CONFIG, read as UTF-8, missing means empty.
+    void theSettingFileIsRead()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("tabel.conf"));
+        qputenv("TABEL_CONFIG", path.toUtf8());
+        QCOMPARE(ConnectionString::settingFilePath(), path);
+        QCOMPARE(ConnectionString::forThisWorkstation({}), ConnectionString::builtInDefault());
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("server = сервер-цеха\nport = 5440\n").toUtf8());
+        file.close();
+        QCOMPARE(ConnectionString::readSetting(path).server, QStringLiteral("сервер-цеха"));
+        QCOMPARE(ConnectionString::forThisWorkstation({}),
+                 ConnectionString::compose(QStringLiteral("kesta_erp"), QStringLiteral("сервер-цеха"), 5440));
+        QCOMPARE(ConnectionString::forThisWorkstation({QStringLiteral("b"), QStringLiteral("s")}),
+                 ConnectionString::compose(QStringLiteral("b"), QStringLiteral("s")));
+
+        // A path that cannot be read as a file: described, and the built-in default used.
+        qputenv("TABEL_CONFIG", dir.path().toUtf8());
+        QCOMPARE(ConnectionString::readSetting(dir.path()).problems.size(), 1);
+        QVERIFY(ConnectionString::readSetting(dir.path()).problems.first().startsWith(QStringLiteral("файл не читается")));
+        QCOMPARE(ConnectionString::forThisWorkstation({}), ConnectionString::builtInDefault());
+        qunsetenv("TABEL_CONFIG");
+        QCOMPARE(ConnectionString::settingFilePath(), QStringLiteral("/etc/tabel/tabel.conf"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ConnectionStringTest)
+#include "tst_connectionstring.moc"

@@ -20,6 +20,8 @@
 #include "reports/summaryreportswindow.h"
 #include "reports/workerdetaillayout.h"
 #include "reports/workersummarylayout.h"
+#include "reports/timesheetlayout.h"
+#include "timesheet/timesheetwindow.h"
 #include "ui/messages.h"
 
 #include <QApplication>
@@ -61,11 +63,13 @@ void createWindows()
     w.operationEditor = new OperationEditor;
     w.entryEditor = new EntryEditor;
     w.summaryReports = new SummaryReportsWindow;
-    w.norms = new NormsWindow;
+    w.timesheet = new TimesheetWindow;
+    w.productDetail = new ProductDetailLayout;
+    w.timesheetLayout = new TimesheetLayout;
     w.workerSummary = new WorkerSummaryLayout;
     w.productSummary = new ProductSummaryLayout;
     w.workerDetail = new WorkerDetailLayout;
-    w.productDetail = new ProductDetailLayout;
+    w.norms = new NormsWindow;
 }
 
 int run(QApplication& app)

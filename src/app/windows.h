@@ -14,6 +14,8 @@ class NormsWindow;
 class EntryEditor;
 class SummaryReportsWindow;
 class SummaryLayout;
+class TimesheetWindow;
+class TimesheetLayout;
 
 // The client's windows. Each is created once at start, hidden, and lives until the
 // program ends; windows reach each other through here. Tests fill in the ones they use.
@@ -33,6 +35,8 @@ struct AppWindows {
     SummaryReportsWindow* summaryReports = nullptr;  // TForm18
     SummaryLayout* workerDetail = nullptr;       // TForm20, never shown
     SummaryLayout* productDetail = nullptr;      // TForm21, never shown
+    TimesheetWindow* timesheet = nullptr;        // TForm19
+    TimesheetLayout* timesheetLayout = nullptr;  // TForm15
     NormsWindow* norms = nullptr;                // TForm22
     LoginWindow* login = nullptr;                // TForm23
 };

@@ -14,6 +14,7 @@
 #include "journal/journalstore.h"
 #include "reports/summaryreportswindow.h"
 #include "timesheet/hoursposting.h"
+#include "timesheet/timesheetwindow.h"
 #include "ui/datasetgrid.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
@@ -318,8 +319,8 @@ void JournalWindow::onKinds()
 
 void JournalWindow::onTimesheet()
 {
-    Messages::information(QStringLiteral("Табель по времени появится в следующей версии программы."),
-                          QStringLiteral("Табель по времени"));
+    appWindows().timesheet->openOn(ui->DateT->date());
+    onActivated();
 }
 
 void JournalWindow::onSummaryReports()

@@ -121,6 +121,13 @@ bool DataModule::connectTo(const QString& connectionString)
     return ok;
 }
 
+void DataModule::reopenUnread()
+{
+    for (Dataset* dataset : findChildren<Dataset*>(QString(), Qt::FindDirectChildrenOnly))
+        if (dataset != Control && dataset->isWanted() && !dataset->isOpen())
+            dataset->open();
+}
+
 void DataModule::setProbeAfterIdle(int milliseconds)
 {
     SqlRun::setProbeAfterIdle(connectionName_, milliseconds);

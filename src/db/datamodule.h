@@ -26,6 +26,9 @@ public:
     bool isConnected() const;
     // The connection broke and has not been opened again yet.
     bool isConnectionBroken() const;
+    // Reads again every shared list that a window opened but could not read (the
+    // scratch query Control aside). Throws DbError.
+    void reopenUnread();
     // How long the connection may stay idle before a statement probes it first.
     void setProbeAfterIdle(int milliseconds);
     QString lastError() const { return lastError_; }

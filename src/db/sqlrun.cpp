@@ -39,7 +39,8 @@ std::shared_ptr<Link> linkOf(const QString& connectionName)
 
 SQLHANDLE nativeHandle(const QVariant& handle)
 {
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+    // The QODBC driver hands its ODBC handles over as a void pointer (SQLHANDLE).
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "SQLHANDLE") != 0 && qstrcmp(handle.typeName(), "void*") != 0))
         return nullptr;
     return *static_cast<SQLHANDLE const*>(handle.data());
 }

@@ -153,6 +153,9 @@ JournalWindow::JournalWindow(QWidget* parent)
             login->runGateGuarded([this] { onGateTick(); });
     });
     gateTimer_->start();
+
+    // Back from a lost connection: what was shown is read again and the gate runs again.
+    connect(dm, &DataModule::reconnected, this, guardedSlot(this, &JournalWindow::onReconnected));
 }
 
 JournalWindow::~JournalWindow()
@@ -332,8 +335,21 @@ void JournalWindow::onSummaryReports()
 
 void JournalWindow::onGateTick()
 {
+    // While the server is away the tick keeps trying without a new box each time; the
+    // first statement that finds it back opens the connection again.
     if (LoginWindow* login = appWindows().login)
-        login->runVersionGate();
+        quietWhileLossReported([login] { login->runVersionGate(); });
+}
+
+void JournalWindow::onReconnected()
+{
+    if (isVisible()) {
+        WaitCursor wait;
+        reopenAllJournals(std::nullopt);
+    }
+    dm->reopenUnread();
+    if (LoginWindow* login = appWindows().login)
+        login->runGateGuarded([login] { login->runVersionGate(); });
 }
 
 void JournalWindow::reopenAllJournals(std::optional<QDate> date)

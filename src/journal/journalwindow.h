@@ -55,6 +55,7 @@ public:
     void onTimesheet();
     void onSummaryReports();
     void onGateTick();
+    void onReconnected();
 
 protected:
     void showEvent(QShowEvent* e) override;

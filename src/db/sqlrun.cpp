@@ -342,10 +342,5 @@ void rollback(const QString& connectionName)
         link->broken = true;
 }
 
-bool inTransaction(const QString& connectionName)
-{
-    const QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    return db.isOpen() && autocommitOff(db);
-}
 
 }

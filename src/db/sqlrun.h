@@ -55,7 +55,4 @@ void begin(const QString& connectionName);
 void commit(const QString& connectionName);
 void rollback(const QString& connectionName);
 
-// Whether a transaction is open on the connection (autocommit switched off).
-bool inTransaction(const QString& connectionName);
-
 }

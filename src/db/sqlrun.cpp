@@ -342,5 +342,4 @@ void rollback(const QString& connectionName)
         link->broken = true;
 }
 
-
 }

@@ -1,5 +1,7 @@
 #include "db/dberror.h"
 
+#include <QStringList>
+
 namespace {
 
 bool hasCyrillic(const QString& text)
@@ -20,10 +22,20 @@ QString withoutSeverity(const QString& text)
     return text;
 }
 
+// The driver's words one line each, without the tabs and blanks it indents them with.
+QString tidy(const QString& words)
+{
+    QStringList lines;
+    for (const QString& line : words.split(u'\n'))
+        if (const QString tidied = line.simplified(); !tidied.isEmpty())
+            lines << tidied;
+    return lines.join(u'\n');
+}
+
 }
 
 DbError::DbError(const QString& sqlState, const QString& detail, bool lostConnection)
-    : std::runtime_error("database error"), sqlState_(sqlState), detail_(detail.trimmed())
+    : std::runtime_error("database error"), sqlState_(sqlState), detail_(tidy(detail))
 {
     kind_ = lostConnection ? Kind::Connection : kindOf(sqlState);
     compose();

@@ -312,6 +312,20 @@ private slots:
         QCOMPARE(recorder.shown.size(), 3);
     }
 
+    // A shared list a window opened while the server was away is read once it is back.
+    void aListThatCouldNotBeReadIsReadAfterTheReconnect()
+    {
+        stopServer();
+        QVERIFY_THROWS_EXCEPTION(DbError, dm()->Workers->open());
+        QVERIFY(!dm()->Workers->isOpen());
+        startServer();
+        QCOMPARE(count(QStringLiteral("select 1")), 1);
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(dm()->Workers->isOpen());
+        QCOMPARE(dm()->Workers->recordCount(), 1);
+        dm()->Workers->close();
+    }
+
     // A box about the lost connection is never stacked on another: while one is open,
     // neither the gate's tick nor a user's action opens a second one.
     void lossBoxesAreNotStacked()

@@ -332,7 +332,10 @@ private slots:
     {
         stopServer();
         int boxesSeen = -1;
+        auto stacked = std::make_shared<int>(0);
         onNextModal([&](QWidget* box) {
+            // A second box, if one were opened on top, is counted and closed.
+            onNextModal([stacked](QWidget* second) { ++*stacked; second->close(); }, 1000);
             tick();
             guarded([&] { dm()->Smena1->reopen(); });
             boxesSeen = 0;
@@ -343,6 +346,7 @@ private slots:
         });
         QVERIFY(!guarded([&] { count(QStringLiteral("select 1")); }));
         QCOMPARE(boxesSeen, 1);
+        QCOMPARE(*stacked, 0);
     }
 };
 

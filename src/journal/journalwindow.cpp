@@ -272,11 +272,16 @@ void JournalWindow::onDelete()
     const int shift = journal->value(QStringLiteral("smena")).toInt();
     const QDate day = journal->value(QStringLiteral("data")).toDate();
     if (yes) {
+        // Until its posting is done the day is owed to the timesheet: a connection that
+        // breaks here leaves it to be posted once the server is back.
+        unpostedDays_.push_back({workerId, shift, day});
         store_.deleteEntry(id.toInt());
     }
     journal->reopen();
-    if (yes)
+    if (yes) {
         PostDayHours(*dm, workerId, shift, day, false);
+        unpostedDays_.removeLast();
+    }
 }
 
 void JournalWindow::onAccept()
@@ -348,6 +353,12 @@ void JournalWindow::onReconnected()
         reopenAllJournals(std::nullopt);
     }
     dm->reopenUnread();
+    // Posting a day again is harmless: it writes the sum of the entries there are.
+    while (!unpostedDays_.isEmpty()) {
+        const UnpostedDay d = unpostedDays_.first();
+        PostDayHours(*dm, d.worker, d.shift, d.day, false);
+        unpostedDays_.removeFirst();
+    }
     if (LoginWindow* login = appWindows().login)
         login->runGateGuarded([login] { login->runVersionGate(); });
 }

@@ -7,6 +7,7 @@
 #include "ownserver.h"
 #include "support/modal.h"
 #include "support/plantfixture.h"
+#include "timesheet/hoursposting.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
 
@@ -134,6 +135,8 @@ private slots:
         db->exec(QStringLiteral("delete from accounts_dep.h_tabel"));
         db->exec(QStringLiteral("delete from accounts_dep.ver"));
         QCoreApplication::sendPostedEvents();
+        for (int shift = 1; shift <= 4; ++shift)
+            dm()->smenaForShift(shift)->close();   // no list of an earlier test stays shown
     }
     void cleanup()
     {
@@ -310,6 +313,27 @@ private slots:
         stopServer();
         tick();
         QCOMPARE(recorder.shown.size(), 3);
+    }
+
+    // A delete whose posting the connection broke off: the day is posted once the
+    // server is back, so the timesheet keeps no hours of the deleted entry.
+    void aDeletedEntrysDayIsPostedAfterTheReconnect()
+    {
+        Plant::Entry e;
+        e.w_id = worker; e.i_id = product; e.o_id = operation; e.data = day; e.smena = 1; e.time = 8;
+        Plant::entry(*db, e);
+        PostDayHours(*dm(), worker, 1, day, true);
+        QCOMPARE(postedHours(), 8);
+        journal->show();
+        QTRY_COMPARE(dm()->Smena1->recordCount(), 1);
+        cutOnce(QStringLiteral("accounts_dep.h_tabel"));
+        Messages::Recorder recorder;   // answers "Удалить позицию из списка?" with Yes
+        journal->findChild<QPushButton*>(QStringLiteral("Button3"))->click();
+        QCOMPARE(recorder.shown.size(), 2);
+        verifyLossMessage(recorder.shown[1].text);
+        QCOMPARE(entriesOfTheDay(), 0);     // the delete took effect; this read reconnects
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(postedHours(), 0);
     }
 
     // A shared list a window opened while the server was away is read once it is back.

@@ -97,12 +97,14 @@ void EntryEditor::prepareNew(const QDate& date)
     setWindowTitle(QStringLiteral("Заведение новой позиции"));
     mode_ = 1;
     markForeignDate();
+    pendingInsert_.clear();
 }
 
 void EntryEditor::prepareChange(const QSqlRecord& row)
 {
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
     mode_ = 2;
+    pendingInsert_.clear();
 
     // The price as a save writes it back: the amount shown is the quantity times it.
     cena = SqlText::round4(row.value(QStringLiteral("cena")).toDouble());
@@ -310,16 +312,30 @@ void EntryEditor::onSave()
     const bool isNew = mode_ == 1;
     const int ownId = changedId_ != 0 ? changedId_ : journalSet->value(QStringLiteral("id")).toInt();
 
-    if (isNew ? store->isDuplicate(row) : store->isDuplicate(row, ownId))
-        return;
+    // An insert of exactly this entry was sent before the connection broke: if it took
+    // effect, the save goes on from there instead of writing the entry a second time.
+    const QString insertText = EntryStore::insertSql(row, Clock::today());
+    const bool writtenBefore = isNew && pendingInsert_ == insertText
+        && dm->select(EntryStore::duplicateCountSql(row)).rows.value(0).value(0).toInt() > 0;
 
-    if (isNew) {
-        store->insert(row, Clock::today());
-    } else if (store->update(row, ownId, Clock::today()) == 0) {
-        // Deleted at another workstation meanwhile: nothing was written.
-        Messages::error(QStringLiteral("Позиция не найдена: она удалена из журнала. Изменения не записаны."),
-                        QStringLiteral("Ошибка"));
-        return;
+    if (!writtenBefore) {
+        if (isNew ? store->isDuplicate(row) : store->isDuplicate(row, ownId))
+            return;
+        if (isNew) {
+            pendingInsert_ = insertText;
+            try {
+                store->insert(row, Clock::today());
+            } catch (const DbError& e) {
+                if (!e.isConnectionLoss())
+                    pendingInsert_.clear();   // refused: surely not written
+                throw;
+            }
+        } else if (store->update(row, ownId, Clock::today()) == 0) {
+            // Deleted at another workstation meanwhile: nothing was written.
+            Messages::error(QStringLiteral("Позиция не найдена: она удалена из журнала. Изменения не записаны."),
+                            QStringLiteral("Ошибка"));
+            return;
+        }
     }
 
     const int recNo = journalSet->recNo();
@@ -342,6 +358,7 @@ void EntryEditor::onSave()
         leftDate_ = row.date;
     }
 
+    pendingInsert_.clear();
     const std::initializer_list<QLineEdit*> boxes{ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit4, ui->Edit5,
                                                   ui->Edit6, ui->Edit7, ui->Edit8, ui->Edit9};
     for (QLineEdit* box : boxes)

@@ -87,4 +87,7 @@ private:
     int leftWorker_ = 0;
     int leftShift_ = 0;
     QDate leftDate_;
+
+    // The insert last sent for this entry whose save did not finish (the connection broke).
+    QString pendingInsert_;
 };

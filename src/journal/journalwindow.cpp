@@ -156,6 +156,9 @@ JournalWindow::JournalWindow(QWidget* parent)
             login->runGateGuarded([this] { onGateTick(); });
     });
     gateTimer_->start();
+
+    // Back from a lost connection: what was shown is read again and the gate runs again.
+    connect(dm, &DataModule::reconnected, this, guardedSlot(this, &JournalWindow::onReconnected));
 }
 
 JournalWindow::~JournalWindow()
@@ -272,11 +275,16 @@ void JournalWindow::onDelete()
     const int shift = journal->value(QStringLiteral("smena")).toInt();
     const QDate day = journal->value(QStringLiteral("data")).toDate();
     if (yes) {
+        // Until its posting is done the day is owed to the timesheet: a connection that
+        // breaks here leaves it to be posted once the server is back.
+        unpostedDays_.push_back({workerId, shift, day});
         store_.deleteEntry(id.toInt());
     }
     journal->reopen();
-    if (yes)
+    if (yes) {
         PostDayHours(*dm, workerId, shift, day, false);
+        unpostedDays_.removeLast();
+    }
 }
 
 void JournalWindow::onAccept()
@@ -335,8 +343,27 @@ void JournalWindow::onSummaryReports()
 
 void JournalWindow::onGateTick()
 {
+    // While the server is away the tick keeps trying without a new box each time; the
+    // first statement that finds it back opens the connection again.
     if (LoginWindow* login = appWindows().login)
-        login->runVersionGate();
+        quietWhileLossReported([login] { login->runVersionGate(); });
+}
+
+void JournalWindow::onReconnected()
+{
+    if (isVisible()) {
+        WaitCursor wait;
+        reopenAllJournals(std::nullopt);
+    }
+    dm->reopenUnread();
+    // Posting a day again is harmless: it writes the sum of the entries there are.
+    while (!unpostedDays_.isEmpty()) {
+        const UnpostedDay d = unpostedDays_.first();
+        PostDayHours(*dm, d.worker, d.shift, d.day, false);
+        unpostedDays_.removeFirst();
+    }
+    if (LoginWindow* login = appWindows().login)
+        login->runGateGuarded([login] { login->runVersionGate(); });
 }
 
 void JournalWindow::reopenAllJournals(std::optional<QDate> date)

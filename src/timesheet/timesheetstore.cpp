@@ -3,10 +3,9 @@
 #include "db/datamodule.h"
 #include "db/dberror.h"
 #include "db/sqltext.h"
+#include "db/transaction.h"
 
 #include <QDate>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QStringList>
 
 namespace {
@@ -58,22 +57,11 @@ QString daySums()
 
 void TimesheetStore::rebuildMonth(int month, int year, const std::function<void(int day)>& dayDone)
 {
-    QSqlDatabase db = QSqlDatabase::database(dm_->connectionName(), false);
-    if (!db.isOpen())
-        throw DbError(QStringLiteral("Нет подключения к базе данных"));
-    if (!db.transaction())
-        throw DbError(db.lastError().text());
-    try {
-        runRebuild(month, year, dayDone);
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
-    if (!db.commit()) {
-        const QString error = db.lastError().text();
-        db.rollback();
-        throw DbError(error);
-    }
+    // The month is replaced whole or stays as it was; a connection lost halfway is never
+    // reopened inside the transaction.
+    Transaction transaction(dm_->connectionName());
+    runRebuild(month, year, dayDone);
+    transaction.commit();
 }
 
 void TimesheetStore::runRebuild(int month, int year, const std::function<void(int day)>& dayDone)

@@ -1,7 +1,7 @@
 # Sourced by scripts/test and bench/run: starts a throwaway PostgreSQL cluster on a free
 # port in a temporary folder, loads sql/schema.sql into the template database
 # "tabel_template", and stops the cluster when the calling script exits.
-# Sets and exports TABEL_TEST_PORT, TABEL_TEST_TEMPLATE, ODBCSYSINI.
+# Sets and exports TABEL_TEST_PORT, TABEL_TEST_TEMPLATE, ODBCSYSINI, TABEL_PG_BIN.
 
 PGBIN=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
 WORK=$(mktemp -d /tmp/tabel-test.XXXXXX)
@@ -53,3 +53,5 @@ export ODBCSYSINI="$WORK/odbc"
 export TABEL_TEST_PORT="$PORT"
 export TABEL_TEST_TEMPLATE=tabel_template
 export TABEL_SOURCE_DIR="$ROOT"
+# Tests that stop and start a server run one of their own from these programs.
+export TABEL_PG_BIN="$PGBIN"

@@ -117,6 +117,10 @@ select o.id, lvl.n * 100, (lvl.n - 1) * 5,
   join accounts_dep.vid_oper k on k.id = o.vid
   cross join lateral generate_series(1, 1 + o.id % 3) as lvl(n);
 
+-- List prices, as the price list exports them: the base norm price to the kopeck.
+update accounts_dep.oper o
+   set cena_new = (select round(min(n.price)::numeric, 2) from accounts_dep.norm n where n.o_id = o.id);
+
 -- Five weeks of journal entries up to today. Each worker keeps to one shift, works
 -- Monday to Saturday (Saturday counts as a day off and pays double), and does one to
 -- three operations a day; some take an overtime entry.

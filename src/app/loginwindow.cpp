@@ -12,15 +12,47 @@
 #include "ui/guard.h"
 #include "ui/messages.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QTimer>
 
 namespace {
 
-// Switches off a control, menu or menu item found by its object name.
+// A list the role may not change stays readable: it scrolls and its rows can be
+// selected, but a double click or Enter no longer acts on a row.
+class ViewOnly : public QObject {
+public:
+    explicit ViewOnly(QAbstractItemView* view) : QObject(view), view_(view)
+    {
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (watched == view_->viewport() && e->type() == QEvent::MouseButtonDblClick)
+            return true;
+        if (watched == view_ && e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            return key == Qt::Key_Return || key == Qt::Key_Enter;
+        }
+        return false;
+    }
+
+private:
+    QAbstractItemView* view_;
+};
+
+// Switches off a control, menu or menu item found by its object name; a list becomes
+// view-only instead, so that what it holds can still be seen.
 void switchOff(QWidget* window, const QString& name)
 {
     if (!window)
@@ -29,6 +61,8 @@ void switchOff(QWidget* window, const QString& name)
         menu->menuAction()->setEnabled(false);
     else if (auto* action = window->findChild<QAction*>(name))
         action->setEnabled(false);
+    else if (auto* view = window->findChild<QAbstractItemView*>(name))
+        new ViewOnly(view);
     else if (auto* widget = window->findChild<QWidget*>(name))
         widget->setEnabled(false);
 }
@@ -39,7 +73,8 @@ LoginWindow::LoginWindow(QWidget* parent) : QDialog(parent), ui(new Ui::LoginWin
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("TForm23"));
-    setFixedSize(330, 44);
+    // Wide enough from the start for the caption the first activation puts up.
+    fitCaption(buildCaption());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     timer_->setObjectName(QStringLiteral("Timer1"));
     timer_->setInterval(5000);
@@ -68,8 +103,25 @@ void LoginWindow::reject()
 void LoginWindow::onActivated()
 {
     runVersionGate();
+    setWindowTitle(buildCaption());
+    fitCaption(windowTitle());
+}
+
+QString LoginWindow::buildCaption()
+{
     const BuildStamp::Stamp stamp = BuildStamp::current();
-    setWindowTitle(QStringLiteral("Авторизация (build: %1.%2)").arg(stamp.date).arg(stamp.time));
+    return QStringLiteral("Авторизация (build: %1.%2)").arg(stamp.date).arg(stamp.time);
+}
+
+void LoginWindow::fitCaption(const QString& caption)
+{
+    // The window manager draws the caption with its own font beside its buttons; the
+    // title font and room for three buttons and the icon keep the whole caption in sight.
+    const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+    const QFontMetrics plain(font());
+    const int text = qMax(title.horizontalAdvance(caption), plain.horizontalAdvance(caption));
+    const int wanted = text + 4 * title.height() + 40;
+    setFixedSize(qMax(kWidth, wanted), kHeight);
 }
 
 void LoginWindow::runGateGuarded(const std::function<void()>& gateRun)
@@ -109,6 +161,9 @@ void LoginWindow::onEnter()
     const Role role = Roles::fromCode(code);
     if (role == Role::None) {
         Messages::error(QStringLiteral("Введены неверные данные."), QStringLiteral("Ошибка"));
+        // The code stays, selected, so that typing the right one replaces it.
+        ui->Edit1->setFocus();
+        ui->Edit1->selectAll();
         return;
     }
 

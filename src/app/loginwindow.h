@@ -37,6 +37,12 @@ protected:
     void reject() override;
 
 private:
+    // 330 x 44 at least; wider when the caption needs it.
+    static constexpr int kWidth = 330;
+    static constexpr int kHeight = 44;
+    static QString buildCaption();
+    void fitCaption(const QString& caption);
+
     Ui::LoginWindow* ui;
     QTimer* timer_;
     bool gateRunning_ = false;

@@ -1,8 +1,10 @@
 #include "app/buildstamp.h"
 #include "app/startup.h"
+#include "ui/numbertext.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <clocale>
 
 extern const char* const kBuildDateText;
 extern const char* const kBuildTimeText;
@@ -13,6 +15,12 @@ int main(int argc, char* argv[])
     // Desktops match the windows to the menu entry tabel.desktop and show its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("tabel"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tabel.svg")));
+    // Qt has set the C library's locale from the desktop; the C libraries underneath
+    // (the spreadsheet writer, the ODBC driver) must keep writing and reading numbers
+    // with a point.
+    std::setlocale(LC_NUMERIC, "C");
+    // The interface is Russian whatever the desktop runs: numbers, dates and calendars.
+    QLocale::setDefault(NumberText::russian());
     BuildStamp::setCompileTexts(QString::fromLatin1(kBuildDateText), QString::fromLatin1(kBuildTimeText));
     return Startup::run(app);
 }

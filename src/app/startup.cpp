@@ -15,7 +15,13 @@
 #include "directories/workerslist.h"
 #include "journal/entryeditor.h"
 #include "journal/journalwindow.h"
+#include "reports/productdetaillayout.h"
+#include "reports/productsummarylayout.h"
 #include "reports/summaryreportswindow.h"
+#include "reports/workerdetaillayout.h"
+#include "reports/workersummarylayout.h"
+#include "reports/timesheetlayout.h"
+#include "timesheet/timesheetwindow.h"
 #include "ui/messages.h"
 
 #include <QApplication>
@@ -57,6 +63,12 @@ void createWindows()
     w.operationEditor = new OperationEditor;
     w.entryEditor = new EntryEditor;
     w.summaryReports = new SummaryReportsWindow;
+    w.timesheet = new TimesheetWindow;
+    w.productDetail = new ProductDetailLayout;
+    w.timesheetLayout = new TimesheetLayout;
+    w.workerSummary = new WorkerSummaryLayout;
+    w.productSummary = new ProductSummaryLayout;
+    w.workerDetail = new WorkerDetailLayout;
     w.norms = new NormsWindow;
 }
 

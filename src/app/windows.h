@@ -13,6 +13,9 @@ class KindEditor;
 class NormsWindow;
 class EntryEditor;
 class SummaryReportsWindow;
+class SummaryLayout;
+class TimesheetWindow;
+class TimesheetLayout;
 
 // The client's windows. Each is created once at start, hidden, and lives until the
 // program ends; windows reach each other through here. Tests fill in the ones they use.
@@ -27,7 +30,13 @@ struct AppWindows {
     KindEditor* kindEditor = nullptr;            // TForm9
     OperationEditor* operationEditor = nullptr;  // TForm10
     EntryEditor* entryEditor = nullptr;          // TForm11
+    SummaryLayout* workerSummary = nullptr;      // TForm16, never shown
+    SummaryLayout* productSummary = nullptr;     // TForm17, never shown
     SummaryReportsWindow* summaryReports = nullptr;  // TForm18
+    SummaryLayout* workerDetail = nullptr;       // TForm20, never shown
+    SummaryLayout* productDetail = nullptr;      // TForm21, never shown
+    TimesheetWindow* timesheet = nullptr;        // TForm19
+    TimesheetLayout* timesheetLayout = nullptr;  // TForm15
     NormsWindow* norms = nullptr;                // TForm22
     LoginWindow* login = nullptr;                // TForm23
 };

@@ -2,9 +2,8 @@
 
 #include "ui/messages.h"
 
+#include <QPointer>
 #include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStringList>
 #include <atomic>
 
@@ -99,12 +98,7 @@ DataModule::~DataModule()
 {
     if (g_instance == this)
         g_instance = nullptr;
-    {
-        QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-        if (db.isValid())
-            db.close();
-    }
-    QSqlDatabase::removeDatabase(connectionName_);
+    SqlRun::forget(connectionName_);
 }
 
 DataModule* DataModule::instance()
@@ -114,24 +108,34 @@ DataModule* DataModule::instance()
 
 bool DataModule::connectTo(const QString& connectionString)
 {
-    {
-        QSqlDatabase old = QSqlDatabase::database(connectionName_, false);
-        if (old.isValid())
-            old.close();
-    }
-    QSqlDatabase db = QSqlDatabase::contains(connectionName_)
-        ? QSqlDatabase::database(connectionName_, false)
-        : QSqlDatabase::addDatabase(QStringLiteral("QODBC"), connectionName_);
-    db.setDatabaseName(connectionString);
-    if (!db.open()) {
-        lastError_ = db.lastError().text();
-        return false;
-    }
-    // Dates in statement texts are day first ('07.03.2024'); a database copied or restored
-    // without its own settings would read them month first, so the session says so itself.
-    QSqlQuery(db).exec(QStringLiteral("set datestyle = 'ISO, DMY'"));
-    lastError_.clear();
-    return true;
+    // After a loss the connection is opened again by itself; the windows hear of it
+    // once the statement that found the server back has finished.
+    QPointer<DataModule> self(this);
+    const auto announce = [self] {
+        if (self)
+            QMetaObject::invokeMethod(self, &DataModule::reconnected, Qt::QueuedConnection);
+    };
+    QString error;
+    const bool ok = SqlRun::open(connectionName_, connectionString, &error, announce);
+    lastError_ = ok ? QString() : error;
+    return ok;
+}
+
+void DataModule::reopenUnread()
+{
+    for (Dataset* dataset : findChildren<Dataset*>(QString(), Qt::FindDirectChildrenOnly))
+        if (dataset != Control && dataset->isWanted() && !dataset->isOpen())
+            dataset->open();
+}
+
+void DataModule::setProbeAfterIdle(int milliseconds)
+{
+    SqlRun::setProbeAfterIdle(connectionName_, milliseconds);
+}
+
+bool DataModule::isConnectionBroken() const
+{
+    return SqlRun::isBroken(connectionName_);
 }
 
 bool DataModule::isConnected() const

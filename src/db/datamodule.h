@@ -20,8 +20,17 @@ public:
 
     // Disconnects, then connects with the given ODBC connection string.
     // Returns false and keeps the driver's message in lastError() when it fails.
+    // A connection lost later is opened again before the next statement once the
+    // server answers (see SqlRun); reconnected() follows.
     bool connectTo(const QString& connectionString);
     bool isConnected() const;
+    // The connection broke and has not been opened again yet.
+    bool isConnectionBroken() const;
+    // Reads again every shared list that a window opened but could not read (the
+    // scratch query Control aside). Throws DbError.
+    void reopenUnread();
+    // How long the connection may stay idle before a statement probes it first.
+    void setProbeAfterIdle(int milliseconds);
     QString lastError() const { return lastError_; }
     QString connectionName() const { return connectionName_; }
 
@@ -63,6 +72,11 @@ public:
 
     // The text of accounts_dep.ver.delim as of the last version-gate run.
     QString Delim;
+
+signals:
+    // The connection was opened again after a loss; emitted from the event loop after
+    // the statement that re-opened it. Lists that were open should be read again.
+    void reconnected();
 
 private:
     Dataset* makeDataset(const QString& name, const QString& sql = {});

@@ -24,6 +24,7 @@ void Dataset::open()
 {
     if (open_)
         return;
+    wanted_ = true;
     SqlRun::Result result = SqlRun::select(connectionName_, sql_, params_);
     fields_ = result.fields;
     rows_ = std::move(result.rows);
@@ -33,6 +34,7 @@ void Dataset::open()
 
 void Dataset::close()
 {
+    wanted_ = false;
     if (!open_ && rows_.isEmpty())
         return;
     open_ = false;

@@ -34,6 +34,9 @@ public:
     void close();
     void reopen() { close(); open(); }
     bool isOpen() const { return open_; }
+    // Opened and not closed since, whether or not the reading succeeded: a list that
+    // could not be read while the server was away is read again after a reconnect.
+    bool isWanted() const { return wanted_; }
 
     // Rows passing the filter.
     int recordCount() const { return int(visible_.size()); }
@@ -73,6 +76,7 @@ private:
     QString sql_;
     QMap<QString, QVariant> params_;
     bool open_ = false;
+    bool wanted_ = false;
     QSqlRecord fields_;
     QVector<QSqlRecord> rows_;
     QVector<int> visible_;

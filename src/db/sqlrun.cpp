@@ -2,12 +2,93 @@
 
 #include "db/dberror.h"
 
+#include <QElapsedTimer>
+#include <QMutex>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlResult>
+#include <memory>
+
+#include <sql.h>
+#include <sqlext.h>
 
 namespace SqlRun {
 namespace {
+
+// What the client knows about one connection it opened itself.
+struct Link {
+    QString connectionString;
+    std::function<void()> onReopened;
+    int probeAfterIdleMs = 1000;
+    QElapsedTimer lastAnswer;
+    bool broken = false;
+    bool lossReported = false;
+    bool transactionOpen = false;   // begun through begin(), not yet ended
+};
+
+QMutex g_linksMutex;
+QMap<QString, std::shared_ptr<Link>> g_links;
+
+std::shared_ptr<Link> linkOf(const QString& connectionName)
+{
+    QMutexLocker lock(&g_linksMutex);
+    return g_links.value(connectionName);
+}
+
+SQLHANDLE nativeHandle(const QVariant& handle)
+{
+    // The QODBC driver hands its ODBC handles over as a void pointer (SQLHANDLE).
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "SQLHANDLE") != 0 && qstrcmp(handle.typeName(), "void*") != 0))
+        return nullptr;
+    return *static_cast<SQLHANDLE const*>(handle.data());
+}
+
+SQLHANDLE connectionHandle(const QSqlDatabase& db)
+{
+    return db.driver() ? nativeHandle(db.driver()->handle()) : nullptr;
+}
+
+// The SQLSTATE of the statement's first diagnostic record; the driver's error number
+// (QSqlError::nativeErrorCode) is the driver's own, not the server's code.
+QString sqlStateOf(const QSqlQuery& query)
+{
+    SQLHANDLE statement = query.result() ? nativeHandle(query.result()->handle()) : nullptr;
+    if (!statement)
+        return {};
+    SQLWCHAR state[6] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    const SQLRETURN r = SQLGetDiagRecW(SQL_HANDLE_STMT, statement, 1, state, &native, nullptr, 0, &length);
+    if (!SQL_SUCCEEDED(r))
+        return {};
+    QString text;
+    for (int i = 0; i < 5 && state[i]; ++i)
+        text += QChar(char16_t(state[i]));
+    return text;
+}
+
+// The driver keeps the connection's state: after a loss it is "dead".
+bool connectionDead(const QSqlDatabase& db)
+{
+    SQLHANDLE connection = connectionHandle(db);
+    if (!connection)
+        return !db.isOpen();
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN r = SQLGetConnectAttr(connection, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+    return SQL_SUCCEEDED(r) && dead == SQL_CD_TRUE;
+}
+
+bool autocommitOff(const QSqlDatabase& db)
+{
+    SQLHANDLE connection = connectionHandle(db);
+    if (!connection)
+        return false;
+    SQLULEN autocommit = SQL_AUTOCOMMIT_ON;
+    const SQLRETURN r = SQLGetConnectAttr(connection, SQL_ATTR_AUTOCOMMIT, &autocommit, 0, nullptr);
+    return SQL_SUCCEEDED(r) && autocommit == SQL_AUTOCOMMIT_OFF;
+}
 
 QString errorText(const QSqlError& error)
 {
@@ -23,51 +104,242 @@ QString errorText(const QSqlError& error)
     }
     if (text.isEmpty())
         text = error.text().trimmed();
-    if (text.isEmpty())
-        text = QStringLiteral("Ошибка базы данных");
     return text;
 }
 
-QSqlQuery run(const QString& connectionName, const QString& sql, const Params& params)
+DbError lost(const QString& sqlState, const QString& words, const QString& connectionName)
+{
+    DbError e(sqlState.isEmpty() ? QStringLiteral("08006") : sqlState, words, true);
+    e.setConnectionName(connectionName);
+    return e;
+}
+
+// Opens the connection and prepares its session.
+bool openSession(QSqlDatabase& db, const QString& connectionString, QString* error)
+{
+    db.close();
+    db.setDatabaseName(connectionString);
+    if (!db.open()) {
+        if (error)
+            *error = db.lastError().databaseText().trimmed().isEmpty() ? db.lastError().text()
+                                                                       : db.lastError().databaseText().trimmed();
+        return false;
+    }
+    // Dates in statement texts are day first ('07.03.2024'); a database copied or restored
+    // without its own settings would read them month first, so the session says so itself.
+    QSqlQuery(db).exec(QStringLiteral("set datestyle = 'ISO, DMY'"));
+    return true;
+}
+
+void reopen(QSqlDatabase& db, Link& link, const QString& connectionName)
+{
+    QString error;
+    if (!openSession(db, link.connectionString, &error)) {
+        link.broken = true;
+        throw lost(QStringLiteral("08001"), error, connectionName);
+    }
+    link.broken = false;
+    link.lossReported = false;
+    link.lastAnswer.start();
+    if (link.onReopened)
+        link.onReopened();
+}
+
+// Makes sure the connection answers before a statement is sent on it.
+void ensureAnswering(QSqlDatabase& db, Link& link, const QString& connectionName)
+{
+    if (link.transactionOpen) {
+        // A transaction lives and dies with its connection: its later statements must
+        // not run on a new one, outside it.
+        if (link.broken)
+            throw lost(QString(), QStringLiteral("Связь оборвалась во время транзакции; её изменения не сохранены."),
+                       connectionName);
+        return;
+    }
+    if (!link.broken && db.isOpen() && autocommitOff(db))
+        return;   // a transaction opened elsewhere: nothing is sent before its statements
+    if (!link.broken && db.isOpen()) {
+        if (link.lastAnswer.isValid() && link.lastAnswer.elapsed() < link.probeAfterIdleMs)
+            return;
+        QSqlQuery probe(db);
+        if (probe.exec(QStringLiteral("select 1")) || !connectionDead(db)) {
+            link.lastAnswer.start();
+            return;
+        }
+    }
+    reopen(db, link, connectionName);
+}
+
+QSqlQuery run(const QString& connectionName, const QString& sql, const Params& params, bool writes)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    if (!db.isOpen())
-        throw DbError(QStringLiteral("Нет подключения к базе данных"));
+    const std::shared_ptr<Link> link = linkOf(connectionName);
+    if (link)
+        ensureAnswering(db, *link, connectionName);
+    else if (!db.isOpen())
+        throw lost(QStringLiteral("08003"), QStringLiteral("Соединение не открыто."), connectionName);
+
     QSqlQuery query(db);
     query.setForwardOnly(true);
     bool ok;
     if (params.isEmpty()) {
         ok = query.exec(sql);
     } else {
-        if (!query.prepare(sql))
-            throw DbError(errorText(query.lastError()));
-        for (auto it = params.cbegin(); it != params.cend(); ++it)
-            query.bindValue(u':' + it.key(), it.value());
-        ok = query.exec();
+        ok = query.prepare(sql);
+        if (ok) {
+            for (auto it = params.cbegin(); it != params.cend(); ++it)
+                query.bindValue(u':' + it.key(), it.value());
+            ok = query.exec();
+        }
     }
-    if (!ok)
-        throw DbError(errorText(query.lastError()));
-    return query;
+    if (ok) {
+        if (link)
+            link->lastAnswer.start();
+        return query;
+    }
+    const QString state = sqlStateOf(query);
+    const QString words = errorText(query.lastError());
+    if (DbError::kindOf(state) == DbError::Kind::Connection || connectionDead(db)) {
+        if (link)
+            link->broken = true;
+        DbError e = lost(state, words, connectionName);
+        if (writes)
+            e.setOutcomeUnknown();
+        throw e;
+    }
+    if (link)
+        link->lastAnswer.start();
+    DbError e(state, words);
+    e.setConnectionName(connectionName);
+    throw e;
 }
 
 }
 
 Result select(const QString& connectionName, const QString& sql, const Params& params)
 {
-    QSqlQuery query = run(connectionName, sql, params);
+    QSqlQuery query = run(connectionName, sql, params, false);
     Result result;
     result.fields = query.record();
     while (query.next())
         result.rows.push_back(query.record());
     if (query.lastError().isValid())
-        throw DbError(errorText(query.lastError()));
+        throw DbError(sqlStateOf(query), errorText(query.lastError()));
     return result;
 }
 
 int execute(const QString& connectionName, const QString& sql, const Params& params)
 {
-    QSqlQuery query = run(connectionName, sql, params);
+    QSqlQuery query = run(connectionName, sql, params, true);
     return query.numRowsAffected();
+}
+
+bool open(const QString& connectionName, const QString& connectionString, QString* error,
+          std::function<void()> onReopened)
+{
+    QSqlDatabase db = QSqlDatabase::contains(connectionName)
+        ? QSqlDatabase::database(connectionName, false)
+        : QSqlDatabase::addDatabase(QStringLiteral("QODBC"), connectionName);
+    auto link = std::make_shared<Link>();
+    link->connectionString = connectionString;
+    link->onReopened = std::move(onReopened);
+    if (const std::shared_ptr<Link> old = linkOf(connectionName))
+        link->probeAfterIdleMs = old->probeAfterIdleMs;
+    const bool ok = openSession(db, connectionString, error);
+    link->broken = !ok;
+    if (ok)
+        link->lastAnswer.start();
+    QMutexLocker lock(&g_linksMutex);
+    g_links.insert(connectionName, link);
+    return ok;
+}
+
+void forget(const QString& connectionName)
+{
+    {
+        QMutexLocker lock(&g_linksMutex);
+        g_links.remove(connectionName);
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+void setProbeAfterIdle(const QString& connectionName, int milliseconds)
+{
+    if (const std::shared_ptr<Link> link = linkOf(connectionName))
+        link->probeAfterIdleMs = milliseconds;
+}
+
+bool isBroken(const QString& connectionName)
+{
+    const std::shared_ptr<Link> link = linkOf(connectionName);
+    return link && link->broken;
+}
+
+bool lossReported(const QString& connectionName)
+{
+    const std::shared_ptr<Link> link = linkOf(connectionName);
+    return link && link->lossReported;
+}
+
+void setLossReported(const QString& connectionName)
+{
+    if (const std::shared_ptr<Link> link = linkOf(connectionName))
+        link->lossReported = true;
+}
+
+void begin(const QString& connectionName)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    const std::shared_ptr<Link> link = linkOf(connectionName);
+    if (link)
+        ensureAnswering(db, *link, connectionName);
+    if (!db.transaction()) {
+        DbError e(QString(), errorText(db.lastError()), connectionDead(db));
+        e.setConnectionName(connectionName);
+        throw e;
+    }
+    if (link)
+        link->transactionOpen = true;
+}
+
+void commit(const QString& connectionName)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    const std::shared_ptr<Link> link = linkOf(connectionName);
+    if (db.commit()) {
+        if (link) {
+            link->transactionOpen = false;
+            link->lastAnswer.start();
+        }
+        return;
+    }
+    const bool dead = connectionDead(db) || (link && link->broken);
+    DbError e(QString(), errorText(db.lastError()), dead);
+    e.setConnectionName(connectionName);
+    if (dead)
+        e.setOutcomeUnknown();   // the commit may have reached the server
+    rollback(connectionName);
+    throw e;
+}
+
+void rollback(const QString& connectionName)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    const std::shared_ptr<Link> link = linkOf(connectionName);
+    if (link)
+        link->transactionOpen = false;
+    if (db.rollback())
+        return;
+    // A connection that cannot even roll back is opened anew before its next statement,
+    // and a new one starts in autocommit.
+    db.close();
+    if (link)
+        link->broken = true;
 }
 
 }

@@ -4,9 +4,18 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 
 // Runs one statement on a named connection and turns a refusal into DbError.
 // Every statement of the client goes through here.
+//
+// A connection opened through open() finds its way back after the server was restarted
+// or the network blinked: before a statement is sent, a connection that is known to be
+// broken, or that has not answered for a while, is checked with a probe and opened
+// anew. A statement is sent at most once: one that fails because the connection broke
+// is reported (DbError::isConnectionLoss), never sent again by itself, since a write
+// may already have taken effect on the server. Inside a transaction nothing is probed
+// or re-opened: a transaction lost with its connection is reported.
 namespace SqlRun {
 
 struct Result {
@@ -19,5 +28,31 @@ using Params = QMap<QString, QVariant>;
 Result select(const QString& connectionName, const QString& sql, const Params& params = {});
 // Returns the number of rows the statement changed.
 int execute(const QString& connectionName, const QString& sql, const Params& params = {});
+
+// Opens (or re-opens) a QODBC connection with the given string, sets up its session and
+// remembers the string, so the connection can be opened again after a loss.
+// onReopened runs after every later successful re-opening. Returns false with the
+// driver's words in error when the server cannot be reached.
+bool open(const QString& connectionName, const QString& connectionString, QString* error,
+          std::function<void()> onReopened = {});
+// Closes the connection and forgets it.
+void forget(const QString& connectionName);
+
+// A connection idle for at least this long is probed before its next statement
+// (1000 ms unless set; 0 probes before every statement outside a transaction).
+void setProbeAfterIdle(const QString& connectionName, int milliseconds);
+
+// The connection broke and has not been opened again yet.
+bool isBroken(const QString& connectionName);
+// The user was told about the current loss of the connection (cleared by a re-opening).
+bool lossReported(const QString& connectionName);
+void setLossReported(const QString& connectionName);
+
+// A transaction on the connection: begin() checks the connection first (nothing is sent
+// yet), commit() throws DbError when the server refuses or the connection broke (then
+// with an unknown outcome), rollback() never throws.
+void begin(const QString& connectionName);
+void commit(const QString& connectionName);
+void rollback(const QString& connectionName);
 
 }

@@ -6,6 +6,7 @@
 #include "ui/guard.h"
 #include "ui/listwindow.h"
 #include "ui/messages.h"
+#include "ui/numbertext.h"
 
 #include <QAbstractTableModel>
 #include <QFont>
@@ -24,9 +25,7 @@ enum Column { NormaColumn, PriceColumn, PrizeColumn, ColumnCount };
 
 QLocale plainLocale()
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale;
+    return NumberText::russianPlain();
 }
 
 }

@@ -11,6 +11,7 @@
 #include "ui/listwindow.h"
 #include "ui/waitcursor.h"
 #include "ui/messages.h"
+#include "ui/numbertext.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -23,8 +24,7 @@ QString minPriceText(const QVariant& value)
 {
     if (value.isNull())
         return {};
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const QLocale locale = NumberText::russianPlain();
     QString text = locale.toString(value.toDouble(), 'f', 4);
     const QString point = locale.decimalPoint();
     while (text.endsWith(u'0') && text.indexOf(point) < text.size() - 3)

@@ -3,6 +3,7 @@
 #include "db/datamodule.h"
 #include "db/dberror.h"
 #include "export/spreadsheet.h"
+#include "ui/numbertext.h"
 
 #include <QLocale>
 
@@ -81,9 +82,7 @@ int OperationsStore::remove(int operationId)
 
 QString OperationsStore::priceText(double price)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(price, 'g', 15);
+    return NumberText::plain(price);
 }
 
 QString OperationsStore::naimenText(int naimen)

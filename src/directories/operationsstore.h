@@ -42,7 +42,7 @@ public:
     bool exportPriceList(Spreadsheet& excel);
 
     // How a price is written into the price list: the shortest general form, up to 15
-    // significant digits, the user's decimal separator.
+    // significant digits, the decimal comma.
     static QString priceText(double price);
     // "Готовая продукция" for 0, "Заготовки" otherwise.
     static QString naimenText(int naimen);

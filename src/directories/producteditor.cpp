@@ -7,42 +7,13 @@
 #include "ui/messages.h"
 
 #include <QEvent>
-#include <QValidator>
-
-namespace {
-
-// The number box takes digits and a decimal comma: a "." or "," becomes ",", every
-// other character is dropped, whether typed, pasted or dropped.
-class DecimalCommaFilter : public QValidator {
-public:
-    using QValidator::QValidator;
-
-    State validate(QString& input, int& pos) const override
-    {
-        QString kept;
-        int cursor = pos;
-        for (int i = 0; i < input.size(); ++i) {
-            const QChar c = input.at(i);
-            if (c >= u'0' && c <= u'9')
-                kept += c;
-            else if (c == u'.' || c == u',')
-                kept += u',';
-            else if (i < pos)
-                --cursor;
-        }
-        input = kept;
-        pos = qBound(0, cursor, int(kept.size()));
-        return Acceptable;
-    }
-};
-
-}
 
 ProductEditor::ProductEditor(QWidget* parent)
     : QDialog(parent), ui(new Ui::ProductEditor), store_(DataModule::instance())
 {
     ui->setupUi(this);
-    ui->Edit2->setValidator(new DecimalCommaFilter(ui->Edit2));
+    // The number is kept as numeric(28, 6): 22 digits before the comma, 6 after.
+    ui->Edit2->allowDecimals(22, 6);
     connect(ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &ProductEditor::onSave));
     connect(ui->Button2, &QPushButton::clicked, this, &QDialog::reject);
 }

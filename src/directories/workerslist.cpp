@@ -43,6 +43,9 @@ void WorkersList::showDirectory()
     mode_ = ListWindow::DirectoryMode;
     dm->Workers->open();
     ListWindow::setDirectoryMode({ui->Button1, ui->Button2, ui->Button3});
+    // Opened from the menu the list shows every worker: a search typed earlier in the
+    // chooser would otherwise hide all but a few.
+    search_->showEmpty();
     showWithWorkers();
 }
 
@@ -60,7 +63,6 @@ std::optional<WorkersList::Choice> WorkersList::choose()
 
 void WorkersList::showWithWorkers()
 {
-    // The search text stays from one showing to the next, and so does its filter.
     search_->apply();
     exec();
     search_->release();

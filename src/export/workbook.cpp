@@ -4,6 +4,42 @@
 #include <QStringList>
 #include <xlsxwriter.h>
 #include <algorithm>
+#include <locale.h>
+
+namespace {
+
+// libxlsxwriter writes its decimal numbers (column widths, number cells) with the C
+// library's printf, which follows LC_NUMERIC: under a Russian locale a width comes out
+// as "22,4", which the file format does not allow. While it exists, this thread formats
+// numbers the C way, whatever locale the process runs.
+class CNumbersOnThisThread {
+public:
+    CNumbersOnThisThread()
+    {
+        if (locale_t base = duplocale(LC_GLOBAL_LOCALE)) {
+            c_ = newlocale(LC_NUMERIC_MASK, "C", base);
+            if (!c_)
+                freelocale(base);
+        }
+        if (c_)
+            previous_ = uselocale(c_);
+    }
+    ~CNumbersOnThisThread()
+    {
+        if (c_) {
+            uselocale(previous_);
+            freelocale(c_);
+        }
+    }
+    CNumbersOnThisThread(const CNumbersOnThisThread&) = delete;
+    CNumbersOnThisThread& operator=(const CNumbersOnThisThread&) = delete;
+
+private:
+    locale_t c_ = nullptr;
+    locale_t previous_ = nullptr;
+};
+
+}
 
 Workbook::Workbook()
 {
@@ -59,6 +95,7 @@ double Workbook::columnWidth(int sheet, int column) const
 
 bool Workbook::saveXlsx(const QString& path, const QString& tempDir, QString* error) const
 {
+    const CNumbersOnThisThread cNumbers;
     const QByteArray fileName = QFile::encodeName(path);
     QByteArray tmp = QFile::encodeName(tempDir);
     lxw_workbook_options options{};

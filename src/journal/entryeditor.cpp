@@ -10,8 +10,11 @@
 #include "timesheet/hoursposting.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
+#include "ui/numbertext.h"
 
 #include <QFocusEvent>
+#include <QFontMetrics>
+#include <QStyle>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -67,6 +70,9 @@ EntryEditor::EntryEditor(QWidget* parent)
 
     ui->Edit4->setText(QStringLiteral("0"));
     ui->Edit6->setText(QStringLiteral("0"));
+
+    fitNumberBoxes();
+    connect(ui->DTimeP, &QDateEdit::dateChanged, this, &EntryEditor::markForeignDate);
 }
 
 EntryEditor::~EntryEditor()
@@ -90,21 +96,24 @@ void EntryEditor::prepareNew(const QDate& date)
     ui->Edit6->setText(QStringLiteral("0"));
     setWindowTitle(QStringLiteral("Заведение новой позиции"));
     mode_ = 1;
+    markForeignDate();
+    pendingInsert_.clear();
 }
 
 void EntryEditor::prepareChange(const QSqlRecord& row)
 {
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
     mode_ = 2;
+    pendingInsert_.clear();
 
     // The price as a save writes it back: the amount shown is the quantity times it.
     cena = SqlText::round4(row.value(QStringLiteral("cena")).toDouble());
     const double quantity = row.value(QStringLiteral("kol_vo")).toDouble();
     ui->Edit7->setText(EntryPrice::shown(cena));
     ui->Edit9->setText(EntryPrice::shown(quantity * cena));
-    // The base price shows only when an operation is chosen; what the box held belonged
-    // to another entry.
-    ui->Edit8->clear();
+    // The base price of the entry's operation as the operations list shows it now.
+    basePrice_ = store->basePrice(row.value(QStringLiteral("o_id")).toInt());
+    ui->Edit8->setText(basePrice_ ? EntryPrice::shown(*basePrice_) : QString());
 
     const QDate date = dateOf(row.value(QStringLiteral("data")));
     ui->DTimeP->setDate(date);
@@ -138,6 +147,7 @@ void EntryEditor::prepareChange(const QSqlRecord& row)
     leftShift_ = row.contains(QStringLiteral("smena")) ? row.value(QStringLiteral("smena")).toInt()
                                                       : (journal() ? journal()->CurrentShift : 0);
     leftDate_ = date;
+    markForeignDate();
 }
 
 void EntryEditor::onChooseWorker()
@@ -192,6 +202,7 @@ void EntryEditor::operationChosen(const OperationsList::Choice& operation)
 {
     i_id = operation.productId;
     o_id = operation.id;
+    basePrice_ = operation.cena;
     // The factors of the moment of choosing: the journal's day-off box and shift.
     JournalWindow* j = journal();
     cena = EntryPrice::finalPrice(operation.cena, j && j->isDayOff(), j ? j->CurrentShift : 0);
@@ -217,10 +228,48 @@ void EntryEditor::recomputePrices()
         ui->Edit6->setText(QStringLiteral("0"));
     if (ui->Edit3->text().trimmed().isEmpty())
         ui->Edit3->setText(QStringLiteral("0"));
+    showPrices();
+}
+
+void EntryEditor::showPrices()
+{
     ui->Edit7->setText(EntryPrice::shown(cena));
-    // An invalid value (Oper closed or empty) reads as 0.
-    ui->Edit8->setText(EntryPrice::shown(dm->Oper->value(QStringLiteral("cena")).toDouble()));
+    // The operation current in the operations list, as long as the list holds one;
+    // otherwise (a change, where the list stays closed) the entry's own operation.
+    const QVariant listed = dm->Oper->value(QStringLiteral("cena"));
+    ui->Edit8->setText(EntryPrice::shown(listed.isValid() ? listed.toDouble() : basePrice_.value_or(0)));
     ui->Edit9->setText(EntryPrice::shown(ui->Edit3->text().trimmed().toDouble() * cena));
+    // A number wider than its box shows from its first digit.
+    for (QLineEdit* box : {ui->Edit7, ui->Edit8, ui->Edit9})
+        box->setCursorPosition(0);
+}
+
+void EntryEditor::fitNumberBoxes()
+{
+    // The quantity box shows the largest whole number the journal keeps; the amount its
+    // largest product with a price, 15 digits and the comma.
+    const QFontMetrics metrics(ui->Edit3->font());
+    const int frame = 2 * ui->Edit3->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 12;
+    const auto fit = [&](QLineEdit* box, const QString& widest) {
+        const int width = qMax(box->minimumWidth(), metrics.horizontalAdvance(widest) + frame);
+        box->setMinimumWidth(width);
+        box->setMaximumWidth(width);
+    };
+    fit(ui->Edit3, QString::number(DigitsEdit::kIntegerColumn));
+    fit(ui->Edit9, QStringLiteral("999999999999999,9"));
+}
+
+void EntryEditor::markForeignDate()
+{
+    JournalWindow* j = journal();
+    const QDate journalDate = j ? j->date() : QDate();
+    const bool foreign = journalDate.isValid() && ui->DTimeP->date() != journalDate;
+    ui->DTimeP->setStyleSheet(foreign ? QStringLiteral("QDateEdit { background-color: rgb(255, 214, 10); "
+                                                       "font-weight: bold; }")
+                                      : QString());
+    ui->DTimeP->setToolTip(foreign ? QStringLiteral("Дата позиции не совпадает с датой журнала (%1)")
+                                         .arg(NumberText::date(journalDate))
+                                   : QString());
 }
 
 QWidget* EntryEditor::controlOf(EntryStore::Field field) const
@@ -263,16 +312,30 @@ void EntryEditor::onSave()
     const bool isNew = mode_ == 1;
     const int ownId = changedId_ != 0 ? changedId_ : journalSet->value(QStringLiteral("id")).toInt();
 
-    if (isNew ? store->isDuplicate(row) : store->isDuplicate(row, ownId))
-        return;
+    // An insert of exactly this entry was sent before the connection broke: if it took
+    // effect, the save goes on from there instead of writing the entry a second time.
+    const QString insertText = EntryStore::insertSql(row, Clock::today());
+    const bool writtenBefore = isNew && pendingInsert_ == insertText
+        && dm->select(EntryStore::duplicateCountSql(row)).rows.value(0).value(0).toInt() > 0;
 
-    if (isNew) {
-        store->insert(row, Clock::today());
-    } else if (store->update(row, ownId, Clock::today()) == 0) {
-        // Deleted at another workstation meanwhile: nothing was written.
-        Messages::error(QStringLiteral("Позиция не найдена: она удалена из журнала. Изменения не записаны."),
-                        QStringLiteral("Ошибка"));
-        return;
+    if (!writtenBefore) {
+        if (isNew ? store->isDuplicate(row) : store->isDuplicate(row, ownId))
+            return;
+        if (isNew) {
+            pendingInsert_ = insertText;
+            try {
+                store->insert(row, Clock::today());
+            } catch (const DbError& e) {
+                if (!e.isConnectionLoss())
+                    pendingInsert_.clear();   // refused: surely not written
+                throw;
+            }
+        } else if (store->update(row, ownId, Clock::today()) == 0) {
+            // Deleted at another workstation meanwhile: nothing was written.
+            Messages::error(QStringLiteral("Позиция не найдена: она удалена из журнала. Изменения не записаны."),
+                            QStringLiteral("Ошибка"));
+            return;
+        }
     }
 
     const int recNo = journalSet->recNo();
@@ -295,6 +358,7 @@ void EntryEditor::onSave()
         leftDate_ = row.date;
     }
 
+    pendingInsert_.clear();
     const std::initializer_list<QLineEdit*> boxes{ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit4, ui->Edit5,
                                                   ui->Edit6, ui->Edit7, ui->Edit8, ui->Edit9};
     for (QLineEdit* box : boxes)
@@ -312,6 +376,7 @@ void EntryEditor::done(int result)
 void EntryEditor::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
+    markForeignDate();
     ui->Button3->setFocus();
 }
 
@@ -335,6 +400,13 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* e)
                 guarded([this] { onChooseOperation(); });
             return true;
         }
+    }
+    if ((watched == ui->Edit3 || watched == ui->Edit6) && e->type() == QEvent::KeyPress) {
+        // Enter saves (the default button), and the amount beside it is the one of the
+        // quantity typed, whether the save goes through or is refused.
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            guarded([this] { showPrices(); });
     }
     if ((watched == ui->Edit3 || watched == ui->Edit6) && e->type() == QEvent::FocusOut && !closing_) {
         // Another window or a popup taking the focus is not leaving the box.

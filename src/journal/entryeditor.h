@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QSqlRecord>
 #include <memory>
+#include <optional>
 
 class DataModule;
 class JournalWindow;
@@ -52,6 +53,8 @@ public:
     void applyColourRule();
     // Fills empty quantity and hours with "0" and shows the prices and the amount.
     void recomputePrices();
+    // Shows the prices and the amount of the quantity as typed, changing no box.
+    void showPrices();
 
     void done(int result) override;
 
@@ -63,12 +66,19 @@ private:
     JournalWindow* journal() const;
     QWidget* controlOf(EntryStore::Field field) const;
     void setColourBoxEnabled(bool enabled);
+    // The date box stands out when the entry goes to another day than the journal's.
+    void markForeignDate();
+    // Boxes wide enough for the largest number each can hold.
+    void fitNumberBoxes();
     void moveOnAfterList(QWidget* next);
 
     Ui::EntryEditor* ui;
     DataModule* dm;
     std::unique_ptr<EntryStore> store;
     int mode_ = 1;
+    // The base price of the entry's operation (its lowest norm price), as last chosen
+    // or looked up for a change.
+    std::optional<double> basePrice_;
     bool closing_ = false;
 
     // Where the entry taken over for a change was before it: the day it leaves must
@@ -77,4 +87,7 @@ private:
     int leftWorker_ = 0;
     int leftShift_ = 0;
     QDate leftDate_;
+
+    // The insert last sent for this entry whose save did not finish (the connection broke).
+    QString pendingInsert_;
 };

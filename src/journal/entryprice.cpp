@@ -1,8 +1,7 @@
 #include "journal/entryprice.h"
 
 #include "db/sqltext.h"
-
-#include <QLocale>
+#include "ui/numbertext.h"
 
 namespace EntryPrice {
 
@@ -23,7 +22,7 @@ QString shown(double value)
     // The statement text already has the right rounding and no exponent; only the
     // separator differs on screen. No group separators: the boxes hold bare numbers.
     QString text = SqlText::price(value);
-    text.replace(u'.', QLocale().decimalPoint());
+    text.replace(u'.', NumberText::russian().decimalPoint());
     return text;
 }
 

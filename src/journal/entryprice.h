@@ -11,7 +11,7 @@ namespace EntryPrice {
 double finalPrice(double basePrice, bool dayOff, int shift);
 
 // A price or an amount as the editor shows it: rounded to 4 decimals, no trailing
-// zeros, never in exponent notation, with the user's decimal separator.
+// zeros, never in exponent notation, with the decimal comma whatever the locale.
 QString shown(double value);
 
 }

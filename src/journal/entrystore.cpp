@@ -158,6 +158,15 @@ QString EntryStore::marka(int i_id) const
     return r.rows.isEmpty() ? QString() : r.rows.first().value(0).toString().trimmed();
 }
 
+std::optional<double> EntryStore::basePrice(int o_id) const
+{
+    const SqlRun::Result r = dm_.select(
+        QStringLiteral("select min(price)::numeric cena from accounts_dep.norm where o_id=%1").arg(o_id));
+    if (r.rows.isEmpty() || r.rows.first().value(0).isNull())
+        return std::nullopt;
+    return r.rows.first().value(0).toDouble();
+}
+
 bool EntryStore::isDuplicate(const EntryRow& row)
 {
     return dm_.CheckExists(duplicateCountSql(row), kDuplicate);

@@ -71,6 +71,9 @@ public:
 
     // The product's marka, trimmed; empty when there is no such product.
     QString marka(int i_id) const;
+    // The operation's base price, its lowest norm price, as the operations list shows
+    // it; nothing when the operation has no norms.
+    std::optional<double> basePrice(int o_id) const;
     // Runs the duplicate guard; true (after the message was shown) when an equal entry exists.
     bool isDuplicate(const EntryRow& row);
     bool isDuplicate(const EntryRow& row, int ownId);

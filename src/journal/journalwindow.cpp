@@ -14,9 +14,11 @@
 #include "journal/journalstore.h"
 #include "reports/summaryreportswindow.h"
 #include "timesheet/hoursposting.h"
+#include "timesheet/timesheetwindow.h"
 #include "ui/datasetgrid.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
+#include "ui/numbertext.h"
 #include "ui/waitcursor.h"
 
 #include <QApplication>
@@ -51,7 +53,7 @@ QVector<GridColumn> journalColumns()
 {
     const Qt::Alignment centred = Qt::AlignCenter;
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    auto money = [](const QVariant& v) { return v.isNull() ? QString() : QLocale().toString(v.toDouble(), 'f', 2); };
+    auto money = [](const QVariant& v) { return v.isNull() ? QString() : NumberText::money(v.toDouble()); };
     // The stored mark is char(2) and comes back padded; it is shown as stored.
     auto mark = [](const QVariant& v) { return v.toString().trimmed(); };
     // The entry day; a time of day, if another program stored one, is not shown.
@@ -83,9 +85,9 @@ JournalWindow::JournalWindow(QWidget* parent)
     setFixedSize(1281, 585);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    // Menu.
+    // Menu; each item has its letter for Alt.
     auto* menuBar = new QMenuBar(this);
-    QMenu* directories = menuBar->addMenu(QStringLiteral("Справочники"));
+    QMenu* directories = menuBar->addMenu(QStringLiteral("&Справочники"));
     directories->setObjectName(QStringLiteral("N2"));
     directories->menuAction()->setObjectName(QStringLiteral("N2"));
     auto addItem = [this](QWidget* to, const QString& name, const QString& text, void (JournalWindow::*handler)()) {
@@ -96,18 +98,18 @@ JournalWindow::JournalWindow(QWidget* parent)
             connect(action, &QAction::triggered, this, guardedSlot(this, handler));
         return action;
     };
-    addItem(directories, QStringLiteral("N1"), QStringLiteral("Рабочие"), &JournalWindow::onWorkers);
-    addItem(directories, QStringLiteral("N3"), QStringLiteral("Изделия"), &JournalWindow::onProducts);
-    addItem(directories, QStringLiteral("N4"), QStringLiteral("Цены"), &JournalWindow::onPrices);
-    addItem(directories, QStringLiteral("N6"), QStringLiteral("Операции"), &JournalWindow::onKinds);
-    addItem(directories, QStringLiteral("N8"), QStringLiteral("Внеурочное"), nullptr);
-    addItem(menuBar, QStringLiteral("N11"), QStringLiteral("Табель по времени"), &JournalWindow::onTimesheet);
-    QMenu* reports = menuBar->addMenu(QStringLiteral("Отчеты"));
+    addItem(directories, QStringLiteral("N1"), QStringLiteral("&Рабочие"), &JournalWindow::onWorkers);
+    addItem(directories, QStringLiteral("N3"), QStringLiteral("&Изделия"), &JournalWindow::onProducts);
+    addItem(directories, QStringLiteral("N4"), QStringLiteral("&Цены"), &JournalWindow::onPrices);
+    addItem(directories, QStringLiteral("N6"), QStringLiteral("&Операции"), &JournalWindow::onKinds);
+    addItem(directories, QStringLiteral("N8"), QStringLiteral("&Внеурочное"), nullptr);
+    addItem(menuBar, QStringLiteral("N11"), QStringLiteral("&Табель по времени"), &JournalWindow::onTimesheet);
+    QMenu* reports = menuBar->addMenu(QStringLiteral("&Отчеты"));
     reports->setObjectName(QStringLiteral("N7"));
-    addItem(reports, QStringLiteral("N10"), QStringLiteral("Сводные отчеты"), &JournalWindow::onSummaryReports);
-    addItem(menuBar, QStringLiteral("N5"), QStringLiteral("Выход"), nullptr);
+    addItem(reports, QStringLiteral("N10"), QStringLiteral("&Сводные отчеты"), &JournalWindow::onSummaryReports);
+    addItem(menuBar, QStringLiteral("N5"), QStringLiteral("&Выход"), nullptr);
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
-    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), nullptr)->setVisible(false);
+    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("&Импорт"), nullptr)->setVisible(false);
     ui->mainLayout->setMenuBar(menuBar);
 
     // The grid shows the journal of the selected shift.
@@ -141,6 +143,7 @@ JournalWindow::JournalWindow(QWidget* parent)
     ui->Button1->setShortcut(QKeySequence(Qt::Key_Insert));
     ui->Button2->setShortcut(QKeySequence(Qt::Key_F2));
     ui->Button8->setShortcut(QKeySequence(Qt::Key_F5));
+    ui->Button3->setShortcut(QKeySequence(Qt::Key_Delete));
     paintShiftButtons();
     onDayOffToggled();
 
@@ -153,6 +156,9 @@ JournalWindow::JournalWindow(QWidget* parent)
             login->runGateGuarded([this] { onGateTick(); });
     });
     gateTimer_->start();
+
+    // Back from a lost connection: what was shown is read again and the gate runs again.
+    connect(dm, &DataModule::reconnected, this, guardedSlot(this, &JournalWindow::onReconnected));
 }
 
 JournalWindow::~JournalWindow()
@@ -269,11 +275,16 @@ void JournalWindow::onDelete()
     const int shift = journal->value(QStringLiteral("smena")).toInt();
     const QDate day = journal->value(QStringLiteral("data")).toDate();
     if (yes) {
+        // Until its posting is done the day is owed to the timesheet: a connection that
+        // breaks here leaves it to be posted once the server is back.
+        unpostedDays_.push_back({workerId, shift, day});
         store_.deleteEntry(id.toInt());
     }
     journal->reopen();
-    if (yes)
+    if (yes) {
         PostDayHours(*dm, workerId, shift, day, false);
+        unpostedDays_.removeLast();
+    }
 }
 
 void JournalWindow::onAccept()
@@ -316,8 +327,8 @@ void JournalWindow::onKinds()
 
 void JournalWindow::onTimesheet()
 {
-    Messages::information(QStringLiteral("Табель по времени появится в следующей версии программы."),
-                          QStringLiteral("Табель по времени"));
+    appWindows().timesheet->openOn(ui->DateT->date());
+    onActivated();
 }
 
 void JournalWindow::onSummaryReports()
@@ -332,8 +343,27 @@ void JournalWindow::onSummaryReports()
 
 void JournalWindow::onGateTick()
 {
+    // While the server is away the tick keeps trying without a new box each time; the
+    // first statement that finds it back opens the connection again.
     if (LoginWindow* login = appWindows().login)
-        login->runVersionGate();
+        quietWhileLossReported([login] { login->runVersionGate(); });
+}
+
+void JournalWindow::onReconnected()
+{
+    if (isVisible()) {
+        WaitCursor wait;
+        reopenAllJournals(std::nullopt);
+    }
+    dm->reopenUnread();
+    // Posting a day again is harmless: it writes the sum of the entries there are.
+    while (!unpostedDays_.isEmpty()) {
+        const UnpostedDay d = unpostedDays_.first();
+        PostDayHours(*dm, d.worker, d.shift, d.day, false);
+        unpostedDays_.removeFirst();
+    }
+    if (LoginWindow* login = appWindows().login)
+        login->runGateGuarded([login] { login->runVersionGate(); });
 }
 
 void JournalWindow::reopenAllJournals(std::optional<QDate> date)
@@ -371,7 +401,7 @@ void JournalWindow::showTotals()
                                   ? QStringLiteral("Записей: %1    Часов: %2    Сумма: %3 р.")
                                         .arg(journal->recordCount())
                                         .arg(hours)
-                                        .arg(QLocale().toString(total, 'f', 2))
+                                        .arg(NumberText::money(total))
                                   : QString());
 }
 

@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QDialog>
 #include <QString>
+#include <QVector>
 #include <optional>
 
 class Dataset;
@@ -55,6 +56,7 @@ public:
     void onTimesheet();
     void onSummaryReports();
     void onGateTick();
+    void onReconnected();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -71,4 +73,11 @@ private:
     DataModule* dm;
     JournalStore store_;
     QTimer* gateTimer_;
+    // Days of deleted entries whose posting a lost connection interrupted.
+    struct UnpostedDay {
+        int worker;
+        int shift;
+        QDate day;
+    };
+    QVector<UnpostedDay> unpostedDays_;
 };

@@ -1,8 +1,17 @@
 #include "reports/summaryreportswindow.h"
 #include "ui_summaryreportswindow.h"
 
+#include "app/windows.h"
+#include "db/datamodule.h"
+#include "db/dataset.h"
+#include "export/spreadsheet.h"
+#include "reports/productexport.h"
+#include "reports/summarylayout.h"
+#include "reports/summarystore.h"
 #include "ui/guard.h"
-#include "ui/messages.h"
+#include "ui/waitcursor.h"
+
+#include <QScopeGuard>
 
 void previousMonthPeriod(const QDate& today, QDate* from, QDate* to)
 {
@@ -10,15 +19,21 @@ void previousMonthPeriod(const QDate& today, QDate* from, QDate* to)
     *from = to->addMonths(-1);
 }
 
-SummaryReportsWindow::SummaryReportsWindow(QWidget* parent) : QDialog(parent), ui(new Ui::SummaryReportsWindow)
+SummaryReportsWindow::SummaryReportsWindow(QWidget* parent)
+    : QDialog(parent), ui(new Ui::SummaryReportsWindow),
+      xlsRep_(SummaryStore::makeQuery(QStringLiteral("XLS_Rep"), SummaryStore::productExportSql(),
+                                      DataModule::instance(), this))
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("TForm18"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     // One narrow column, yet wide enough for the longest button caption.
     setFixedWidth(qMax(200, sizeHint().width()));
-    for (QPushButton* button : {ui->Button1, ui->Button2, ui->Button3, ui->Button4, ui->Button6})
-        connect(button, &QPushButton::clicked, this, guardedSlot(this, &SummaryReportsWindow::onReportNotReady));
+    connect(ui->Button4, &QPushButton::clicked, this, guardedSlot(this, &SummaryReportsWindow::onWorkerSummary));
+    connect(ui->Button2, &QPushButton::clicked, this, guardedSlot(this, &SummaryReportsWindow::onProductSummary));
+    connect(ui->Button1, &QPushButton::clicked, this, guardedSlot(this, &SummaryReportsWindow::onWorkerDetail));
+    connect(ui->Button3, &QPushButton::clicked, this, guardedSlot(this, &SummaryReportsWindow::onProductDetail));
+    connect(ui->Button6, &QPushButton::clicked, this, guardedSlot(this, &SummaryReportsWindow::onExcel));
     connect(ui->Button5, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -55,8 +70,71 @@ int SummaryReportsWindow::productKind() const
     return ui->KindFinished->isChecked() ? 1 : ui->KindBlanks->isChecked() ? 2 : 0;
 }
 
-void SummaryReportsWindow::onReportNotReady()
+QString SummaryReportsWindow::title(const QString& prefix, const QDate& from, const QDate& to)
 {
-    Messages::information(QStringLiteral("Печать сводных отчетов и выгрузка в Excel появятся в следующей версии программы."),
-                          QStringLiteral("Отчеты"));
+    const QString format = QStringLiteral("dd.MM.yyyy");
+    return prefix + from.toString(format) + QStringLiteral(" по ") + to.toString(format);
+}
+
+QString SummaryReportsWindow::pdfFileName(const QString& report, const QDate& from, const QDate& to)
+{
+    const QString format = QStringLiteral("dd.MM.yyyy");
+    return QStringLiteral("%1 с %2 по %3.pdf").arg(report, from.toString(format), to.toString(format));
+}
+
+void SummaryReportsWindow::onWorkerSummary()
+{
+    showReport(appWindows().workerSummary, QStringLiteral("Отчет по рабочим"),
+               QStringLiteral("   Отчет по рабочим за период с "));
+}
+
+void SummaryReportsWindow::onProductSummary()
+{
+    showReport(appWindows().productSummary, QStringLiteral("Отчет по продукции"),
+               QStringLiteral("   Отчет по продукции за период с "));
+}
+
+void SummaryReportsWindow::onWorkerDetail()
+{
+    showReport(appWindows().workerDetail, QStringLiteral("Детальный отчет по рабочим"),
+               QStringLiteral("   Детальный отчет по рабочим за период с "));
+}
+
+void SummaryReportsWindow::onProductDetail()
+{
+    showReport(appWindows().productDetail, QStringLiteral("Детальный отчет по продукции"),
+               QStringLiteral("   Детальный отчет по продукции за период с "));
+}
+
+void SummaryReportsWindow::showReport(SummaryLayout* layout, const QString& report, const QString& titlePrefix)
+{
+    Q_ASSERT(layout);
+    const QDate from = periodFrom();
+    const QDate to = periodTo();
+    Dataset& query = *layout->query();
+    // A query left open by an earlier error would show its old rows.
+    query.close();
+    SummaryStore::setPeriod(query, from, to);
+    SummaryStore::setProductKind(query, productKind());
+    const auto closeQuery = qScopeGuard([&query] { query.close(); });
+    {
+        WaitCursor wait;
+        query.open();
+    }
+    layout->setTitle(title(titlePrefix, from, to));
+    layout->preview(report, pdfFileName(report, from, to), this);
+}
+
+void SummaryReportsWindow::onExcel()
+{
+    Dataset& query = *xlsRep_;
+    query.close();
+    SummaryStore::setPeriod(query, periodFrom(), periodTo());
+    SummaryStore::setProductKind(query, productKind());
+    const auto closeQuery = qScopeGuard([&query] { query.close(); });
+    WaitCursor wait;
+    query.open();
+    ProductExport::write(query, Spreadsheet::reports(), [this](int written, int total) {
+        ui->Button6->setText(ProductExport::caption(written, total));
+    });
 }

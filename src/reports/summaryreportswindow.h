@@ -3,9 +3,12 @@
 #include <QDialog>
 
 namespace Ui { class SummaryReportsWindow; }
+class Dataset;
+class SummaryLayout;
 
-// "Отчеты": the period and product kind of the summary reports. The printed reports and
-// the export are not part of this version yet; their buttons say so.
+// "Отчеты": the period and product kind of the four printed summaries and of the
+// per-product export to a spreadsheet. Each report button fills its layout's query and
+// title and shows the preview; the query is closed again afterwards.
 class SummaryReportsWindow : public QDialog {
     Q_OBJECT
 public:
@@ -19,10 +22,26 @@ public:
     void selectProductKind(int index);
     int productKind() const;
 
-    void onReportNotReady();
+    // The export query, the per-product summary.
+    Dataset* XLS_Rep() const { return xlsRep_; }
+
+    void onWorkerSummary();     // "Отчет по рабочим"
+    void onProductSummary();    // "Отчет по продукции"
+    void onWorkerDetail();      // "Детальный отчет по рабочим"
+    void onProductDetail();     // "Детальный отчет по продукции"
+    void onExcel();             // "Excel (k из N)"
+
+    // The title of a report over the period: the prefix, the "с" date, " по ", the "по"
+    // date, both dd.MM.yyyy.
+    static QString title(const QString& prefix, const QDate& from, const QDate& to);
+    // The name the preview proposes for the PDF file of a report over the period.
+    static QString pdfFileName(const QString& report, const QDate& from, const QDate& to);
 
 private:
+    void showReport(SummaryLayout* layout, const QString& report, const QString& titlePrefix);
+
     Ui::SummaryReportsWindow* ui;
+    Dataset* xlsRep_;
 };
 
 // The period proposed when the window opens: the previous calendar month, as the first

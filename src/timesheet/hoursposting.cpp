@@ -2,56 +2,79 @@
 
 #include "db/datamodule.h"
 #include "db/sqltext.h"
+#include "db/transaction.h"
 
 // The day's sum is computed inside the statement that writes it, and a row that another
 // workstation created between our count and our insert is updated instead of doubled
 // (the timesheet key is unique on the server). So two clients posting the same worker,
 // shift and day at once end with one row holding the hours of both entries.
+//
+// The count and the write run in one short transaction that first takes the worker's
+// timesheet lock, pg_advisory_xact_lock(hashtext('h_tabel'), w_id): a posting of the
+// same worker elsewhere finishes first, and the sum is taken after it, so it sees every
+// entry committed before. Anything else that rewrites timesheet rows (the month's
+// rebuild) takes the same lock for each worker it writes, or locks the table.
 namespace HoursPosting {
 namespace {
 
 QString daySum(int w_id, int shift, const QDate& date)
 {
-    return QStringLiteral("(select coalesce(sum(time), 0) from accounts_dep.smena where w_id=") + QString::number(w_id)
-        + QStringLiteral(" and smena=") + QString::number(shift) + QStringLiteral(" and data=to_date('")
-        + SqlText::date(date) + QStringLiteral("', 'DD.MM.YYYY'))");
+    return QStringLiteral("(select coalesce(sum(time), 0) from accounts_dep.smena where w_id=%1 and smena=%2 "
+                          "and data=to_date('%3', 'DD.MM.YYYY'))")
+        .arg(w_id)
+        .arg(shift)
+        .arg(SqlText::date(date));
 }
 
 QString rowKey(int w_id, int shift, const QDate& date)
 {
-    return QStringLiteral(" where w_id=") + QString::number(w_id) + QStringLiteral(" and smena=") + QString::number(shift)
-        + QStringLiteral(" and month=") + QString::number(date.month()) + QStringLiteral(" and year=")
-        + QString::number(date.year());
+    return QStringLiteral(" where w_id=%1 and smena=%2 and month=%3 and year=%4")
+        .arg(w_id)
+        .arg(shift)
+        .arg(date.month())
+        .arg(date.year());
 }
 
 }
 
 QString insertStatement(int w_id, int shift, const QDate& date)
 {
-    const QString day = QString::number(date.day());
-    return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + day
-        + QStringLiteral(") select ") + QString::number(shift) + QStringLiteral(", ") + QString::number(w_id)
-        + QStringLiteral(", ") + QString::number(date.month()) + QStringLiteral(", ") + QString::number(date.year())
-        + QStringLiteral(", ") + daySum(w_id, shift, date)
-        + QStringLiteral(" on conflict (year, month, w_id, smena) do update set d") + day + QStringLiteral("=excluded.d") + day;
+    return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d%1) select %2, %3, %4, %5, %6"
+                          " on conflict (year, month, w_id, smena) do update set d%1=excluded.d%1")
+        .arg(date.day())
+        .arg(shift)
+        .arg(w_id)
+        .arg(date.month())
+        .arg(date.year())
+        .arg(daySum(w_id, shift, date));
 }
 
 QString updateStatement(int w_id, int shift, const QDate& date)
 {
-    return QStringLiteral("update accounts_dep.h_tabel set d") + QString::number(date.day()) + u'='
-        + daySum(w_id, shift, date) + rowKey(w_id, shift, date);
+    return QStringLiteral("update accounts_dep.h_tabel set d%1=%2%3")
+        .arg(date.day())
+        .arg(daySum(w_id, shift, date), rowKey(w_id, shift, date));
+}
+
+QString countStatement(int w_id, int shift, const QDate& date)
+{
+    return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel") + rowKey(w_id, shift, date);
+}
+
+QString lockStatement(int w_id)
+{
+    return QStringLiteral("select pg_advisory_xact_lock(hashtext('h_tabel'), %1)").arg(w_id);
 }
 
 }
 
 void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate)
 {
+    Transaction transaction(dm.connectionName());
+    dm.execute(HoursPosting::lockStatement(w_id));
     int count = 0;
     if (mayCreate) {
-        dm.Control->setSql(QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=")
-                           + QString::number(w_id) + QStringLiteral(" and smena=") + QString::number(shift)
-                           + QStringLiteral(" and month=") + QString::number(date.month())
-                           + QStringLiteral(" and year=") + QString::number(date.year()));
+        dm.Control->setSql(HoursPosting::countStatement(w_id, shift, date));
         dm.Control->open();
         count = dm.Control->value(QStringLiteral("cnt")).toInt();
         dm.Control->close();
@@ -59,4 +82,5 @@ void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool m
     dm.H_Tabel_ins->setText(mayCreate && count == 0 ? HoursPosting::insertStatement(w_id, shift, date)
                                                     : HoursPosting::updateStatement(w_id, shift, date));
     dm.H_Tabel_ins->execute();
+    transaction.commit();
 }

@@ -14,4 +14,7 @@ void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool m
 namespace HoursPosting {
 QString insertStatement(int w_id, int shift, const QDate& date);
 QString updateStatement(int w_id, int shift, const QDate& date);
+QString countStatement(int w_id, int shift, const QDate& date);
+// Taken first in the posting's transaction: one posting of a worker at a time.
+QString lockStatement(int w_id);
 }

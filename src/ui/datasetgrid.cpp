@@ -1,4 +1,5 @@
 #include "ui/datasetgrid.h"
+#include "ui/numbertext.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -39,7 +40,7 @@ QString DatasetModel::displayText(const QVariant& value)
     switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float:
-        return QLocale().toString(value.toDouble(), 'g', 15);
+        return NumberText::plain(value.toDouble());
     case QMetaType::QDate:
         return value.toDate().toString(QStringLiteral("dd.MM.yyyy"));
     case QMetaType::QDateTime: {

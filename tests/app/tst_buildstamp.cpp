@@ -1,6 +1,10 @@
 #include "app/buildstamp.h"
 #include "db/sqltext.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <clocale>
 
@@ -81,6 +85,87 @@ private slots:
     {
         QCOMPARE(SqlText::date(QDate(2024, 3, 5)), QStringLiteral("05.03.2024"));
         QCOMPARE(SqlText::date(QDate(987, 12, 31)), QStringLiteral("31.12.0987"));
+    }
+
+    // The stamp changes only when the program does: a small program built with the
+    // project's stamp rule, each build at another SOURCE_DATE_EPOCH, keeps its stamp
+    // through builds without changes and takes the new one when its code changed.
+    void stampChangesOnlyWithTheProgram_data()
+    {
+        QTest::addColumn<QString>("changed");   // file changed before the third build, or none
+        QTest::addColumn<bool>("renewed");
+        QTest::newRow("nothing changed") << QString() << false;
+        QTest::newRow("the core changed") << "core.cpp" << true;
+        QTest::newRow("the entry point changed") << "main.cpp" << true;
+        QTest::newRow("a file outside the program changed") << "notes.txt" << false;
+    }
+    void stampChangesOnlyWithTheProgram()
+    {
+        QFETCH(QString, changed);
+        QFETCH(bool, renewed);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString src = dir.filePath(QStringLiteral("src"));
+        const QString build = dir.filePath(QStringLiteral("build"));
+        QVERIFY(QDir().mkpath(src));
+        const auto write = [&](const QString& name, const QByteArray& text) {
+            QFile f(src + u'/' + name);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text);
+        };
+        write(QStringLiteral("CMakeLists.txt"),
+              "cmake_minimum_required(VERSION 3.25)\n"
+              "project(stamp CXX)\n"
+              "include(" TABEL_SOURCE_DIR "/cmake/BuildStamp.cmake)\n"
+              "add_library(core STATIC core.cpp)\n"
+              "tabel_build_stamp(TEXTS " TABEL_SOURCE_DIR "/src/app/buildtexts.cpp core ${CMAKE_SOURCE_DIR}/main.cpp)\n"
+              "add_executable(prog main.cpp ${TEXTS})\n"
+              "target_link_libraries(prog core)\n");
+        write(QStringLiteral("core.cpp"), "int core() { return 1; }\n");
+        write(QStringLiteral("main.cpp"),
+              "#include <cstdio>\n"
+              "extern const char* const kBuildDateText;\n"
+              "extern const char* const kBuildTimeText;\n"
+              "int core();\n"
+              "int main() { std::printf(\"%s %s\", kBuildDateText, kBuildTimeText); return core() - 1; }\n");
+        write(QStringLiteral("notes.txt"), "first\n");
+
+        const auto run = [&](const QString& program, const QStringList& args, qint64 epoch) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("SOURCE_DATE_EPOCH"), QString::number(epoch));
+            p.setProcessEnvironment(env);
+            p.setProcessChannelMode(QProcess::MergedChannels);
+            p.start(program, args);
+            const bool done = p.waitForFinished(240000);
+            const QString out = QString::fromLocal8Bit(p.readAll());
+            return done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? out : QStringLiteral("FAILED: ") + out;
+        };
+        const QString cmake = QStringLiteral(TABEL_CMAKE);
+        const auto buildAndStamp = [&](qint64 epoch) {
+            const QString built = run(cmake, {QStringLiteral("--build"), build}, epoch);
+            if (built.startsWith(QStringLiteral("FAILED")))
+                return built;
+            return run(build + QStringLiteral("/prog"), {}, epoch);
+        };
+        const QString configured = run(cmake, {QStringLiteral("-S"), src, QStringLiteral("-B"), build, QStringLiteral("-G"),
+                                               QStringLiteral("Ninja"), QStringLiteral("-DCMAKE_CXX_COMPILER=" TABEL_CXX)},
+                                       0);
+        QVERIFY2(!configured.startsWith(QStringLiteral("FAILED")), qPrintable(configured));
+
+        // 9 September 2001 01:46:40 UTC, then 14 November 2023 22:13:20 UTC.
+        const QString first = buildAndStamp(1000000000);
+        QCOMPARE(first, QStringLiteral("Sep  9 2001 01:46:40"));
+        QCOMPARE(buildAndStamp(1700000000), first);   // nothing changed
+        if (!changed.isEmpty()) {
+            QFile f(src + u'/' + changed);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("// changed\n");
+        }
+        const QString third = buildAndStamp(1700000000);
+        QCOMPARE(third, renewed ? QStringLiteral("Nov 14 2023 22:13:20") : first);
+        const BuildStamp::Stamp stamp = BuildStamp::fromTexts(third.left(11), third.mid(12));
+        QCOMPARE(stamp.date, renewed ? 20231114 : 20010909);
     }
 };
 

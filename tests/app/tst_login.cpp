@@ -6,10 +6,20 @@
 #include "journal/journalwindow.h"
 #include "reports/summaryreportswindow.h"
 #include "support/modal.h"
+#include "support/plantfixture.h"
 #include "support/testdb.h"
 #include "ui/messages.h"
 
+#include "app/clock.h"
+
 #include <QAction>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QScopeGuard>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableView>
+#include <QWheelEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -87,8 +97,9 @@ private slots:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QStringList>("journalOff");
         QTest::addColumn<QStringList>("reportsOff");
+        // The planner's grid stays enabled, view-only: see plannersGridScrollsAndSelectsButChangesNothing.
         const QStringList planner{"Button1", "Button2", "Button3", "Button8", "RadioButton1", "RadioButton2", "RadioButton3",
-                                  "RadioButton4", "CBox1", "DateT", "DBGrid2", "N2", "N11"};
+                                  "RadioButton4", "CBox1", "DateT", "N2", "N11"};
         QTest::newRow("planner") << "brivel" << planner << QStringList{};
         QTest::newRow("foreman, blanks around") << "  quolbin " << QStringList{"Button2", "Button3", "N2", "N11"}
                                                 << QStringList{"Button1", "Button2", "Button4", "Button6"};
@@ -128,6 +139,136 @@ private slots:
         QCOMPARE(appWindows().summaryReports->productKind(), 1);
     }
 
+    // After a refusal the right code typed at once gets in: it replaces the wrong one.
+    void theRightCodeTypedAfterARefusalGetsIn()
+    {
+        Messages::Recorder recorder;
+        LoginWindow* login = appWindows().login;
+        login->show();
+        QVERIFY(QTest::qWaitForWindowActive(login));
+        auto* box = login->findChild<QLineEdit*>(QStringLiteral("Edit1"));
+        box->setFocus();
+        QTest::keyClicks(box, QStringLiteral("12345"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Введены неверные данные.")});
+        bool journalShown = false;
+        onNextModal([&](QWidget* w) {
+            journalShown = w == appWindows().journal;
+            w->close();
+        }, 2000);
+        QTest::keyClicks(box, QStringLiteral("0583"));
+        QCOMPARE(box->text(), QStringLiteral("0583"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QTRY_VERIFY(journalShown);
+        QCOMPARE(recorder.shown.size(), 1);
+        QCOMPARE(appWindows().journal->RoleCode, QStringLiteral("0583"));
+    }
+
+    // The caption "Авторизация (build: D.T)" fits the window for any stamp.
+    void theBuildCaptionFitsTheWindow_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("short time") << "Jan  1 2023" << "00:00:05";
+        QTest::newRow("widest") << "Dec 28 2088" << "23:59:59";
+    }
+    void theBuildCaptionFitsTheWindow()
+    {
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        db->exec(QStringLiteral("delete from accounts_dep.ver"));
+        BuildStamp::setCompileTexts(date, time);
+        createWindows();   // sized at creation for the caption to come
+        LoginWindow* login = appWindows().login;
+        const int widthAtStart = login->width();
+        Messages::Recorder recorder;
+        login->onActivated();
+        const QString caption = login->windowTitle();
+        QVERIFY(caption.startsWith(QStringLiteral("Авторизация (build: ")));
+        const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+        // The caption, the window's icon and its three title-bar buttons.
+        const int needed = title.horizontalAdvance(caption) + 4 * title.height();
+        QVERIFY2(login->width() >= needed, qPrintable(QStringLiteral("%1 < %2").arg(login->width()).arg(needed)));
+        QVERIFY(login->width() >= 330);
+        QCOMPARE(login->width(), widthAtStart);   // no growing after it is shown
+        QCOMPARE(login->height(), 44);
+        BuildStamp::setCompileTexts(QStringLiteral("??? ?? ????"), QStringLiteral("00:00:00"));
+        db->exec(QStringLiteral("delete from accounts_dep.ver"));
+    }
+
+    // The planner looks at the journal: the grid scrolls and selects rows, but a double
+    // click or Enter changes no mark.
+    void plannersGridScrollsAndSelectsButChangesNothing_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("rowsReact");
+        QTest::newRow("planner") << "brivel" << false;
+        QTest::newRow("full access") << "0583" << true;
+    }
+    void plannersGridScrollsAndSelectsButChangesNothing()
+    {
+        QFETCH(QString, code);
+        QFETCH(bool, rowsReact);
+        const QDate day(2024, 3, 4);
+        Clock::setToday(day);
+        const auto restore = qScopeGuard([] { Clock::setToday({}); });
+        db->exec(QStringLiteral("delete from accounts_dep.smena"));
+        const int worker = Plant::worker(*db, QStringLiteral("Иванов И.И."));
+        const qint64 product = Plant::product(*db, QStringLiteral("КР-%1").arg(code));
+        const int operation = Plant::operation(*db, product, Plant::kind(*db, QStringLiteral("Гибка %1").arg(code)), 0, 10);
+        for (int i = 0; i < 60; ++i) {
+            Plant::Entry e;
+            e.w_id = worker; e.i_id = product; e.o_id = operation; e.smena = 1; e.ok = QStringLiteral("no");
+            e.color = i + 1; e.data = day;
+            Plant::entry(*db, e);
+        }
+        Messages::Recorder recorder;
+        int firstShown = -1, lastShown = -1, selected = -1;
+        bool enabled = false, editable = true;
+        QList<int> marksChanged;
+        int rowActions = 0;   // double clicks and Enter that reached the grid's rows
+        LoginWindow* login = appWindows().login;
+        login->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(code);
+        onNextModal([&](QWidget* journal) {
+            const auto closeAnyway = qScopeGuard([journal] { journal->close(); });
+            auto* grid = journal->findChild<QTableView*>(QStringLiteral("DBGrid2"));
+            QTRY_COMPARE(grid->model()->rowCount(), 60);
+            enabled = grid->isEnabled();
+            editable = grid->editTriggers() != QAbstractItemView::NoEditTriggers;
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClick(grid, Qt::Key_Up);
+            selected = grid->currentIndex().row();
+            QTRY_VERIFY(grid->rowAt(0) > 0);
+            const int bottomFirst = grid->rowAt(0);
+            QWheelEvent wheel(QPointF(10, 10), grid->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 120),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(grid->viewport(), &wheel);
+            QTRY_VERIFY(grid->rowAt(0) < bottomFirst);   // the wheel scrolls it up
+            firstShown = grid->rowAt(0);
+            QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+            QTRY_COMPARE(grid->rowAt(0), 0);
+            lastShown = grid->rowAt(grid->viewport()->height() - 1);
+            const QRect cell = grid->visualRect(grid->model()->index(1, 0));
+            QObject::connect(grid, &QAbstractItemView::doubleClicked, grid, [&] { ++rowActions; });
+            QObject::connect(grid, &QAbstractItemView::activated, grid, [&] { ++rowActions; });
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+            QTest::keyClick(grid, Qt::Key_Return);
+            marksChanged << db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where ok<>'no'")).toInt();
+        }, 3000);
+        login->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+        QVERIFY(enabled);
+        QVERIFY(!editable);
+        QCOMPARE(selected, 58);                      // Ctrl+End went to the last row, Up one back
+        QVERIFY2(firstShown > 0, qPrintable(QString::number(firstShown)));   // scrolled down to see it
+        QVERIFY(lastShown < 59);                     // Ctrl+Home scrolled back up
+        QVERIFY2(recorder.shown.isEmpty(), qPrintable(recorder.texts().join(u'|')));
+        QCOMPARE(rowActions > 0, rowsReact);
+        if (!rowsReact)
+            QCOMPARE(marksChanged, QList<int>{0});
+    }
+
     void wrongCodesAreRefused_data()
     {
         QTest::addColumn<QString>("code");
@@ -143,9 +284,13 @@ private slots:
         Messages::Recorder recorder;
         appWindows().login->show();
         QVERIFY(!logIn(code));
-        QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Введены неверные данные.")});
+        QVERIFY2(recorder.texts() == QStringList{QStringLiteral("Введены неверные данные.")}, qPrintable(recorder.texts().join(u'|')));
         QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
-        QCOMPARE(appWindows().login->findChild<QLineEdit*>(QStringLiteral("Edit1"))->text(), code);
+        QLineEdit* box = appWindows().login->findChild<QLineEdit*>(QStringLiteral("Edit1"));
+        QCOMPARE(box->text(), code);
+        // Kept whole and selected, so the right code typed next replaces it.
+        QCOMPARE(box->selectedText(), code);
+        QCOMPARE(appWindows().login->focusWidget(), box);
         QVERIFY(appWindows().login->isVisible());
         QCOMPARE(appWindows().journal->RoleCode, code.trimmed());
         QCOMPARE(terminations, 0);

@@ -11,7 +11,10 @@
 #include "directories/workerslist.h"
 #include "journal/entryeditor.h"
 #include "journal/journalwindow.h"
+#include "reports/summarylayout.h"
 #include "reports/summaryreportswindow.h"
+#include "reports/timesheetlayout.h"
+#include "timesheet/timesheetwindow.h"
 #include "app/windows.h"
 #include "db/datamodule.h"
 #include "support/testdb.h"
@@ -39,14 +42,17 @@ private slots:
         TestDatabase db(QStringLiteral("startup"));
         Startup::createWindows();
         AppWindows& w = appWindows();
-        const QList<QPair<QDialog*, QString>> windows{
-            {static_cast<QDialog*>(w.journal), "TForm1"}, {static_cast<QDialog*>(w.workerEditor), "TForm2"},
-            {static_cast<QDialog*>(w.productsList), "TForm3"}, {static_cast<QDialog*>(w.operationsList), "TForm4"},
-            {static_cast<QDialog*>(w.workersList), "TForm5"}, {static_cast<QDialog*>(w.productEditor), "TForm7"},
-            {static_cast<QDialog*>(w.kindsList), "TForm8"}, {static_cast<QDialog*>(w.kindEditor), "TForm9"},
-            {static_cast<QDialog*>(w.operationEditor), "TForm10"}, {static_cast<QDialog*>(w.entryEditor), "TForm11"},
-            {static_cast<QDialog*>(w.summaryReports), "TForm18"}, {static_cast<QDialog*>(w.norms), "TForm22"},
-            {static_cast<QDialog*>(w.login), "TForm23"}};
+        const QList<QPair<QWidget*, QString>> windows{
+            {w.journal, "TForm1"}, {w.workerEditor, "TForm2"},
+            {w.productsList, "TForm3"}, {w.operationsList, "TForm4"},
+            {w.workersList, "TForm5"}, {w.productEditor, "TForm7"},
+            {w.kindsList, "TForm8"}, {w.kindEditor, "TForm9"},
+            {w.operationEditor, "TForm10"}, {w.entryEditor, "TForm11"},
+            {w.timesheetLayout, "TForm15"}, {w.workerSummary, "TForm16"},
+            {w.productSummary, "TForm17"}, {w.summaryReports, "TForm18"},
+            {w.timesheet, "TForm19"}, {w.workerDetail, "TForm20"},
+            {w.productDetail, "TForm21"}, {w.norms, "TForm22"},
+            {w.login, "TForm23"}};
         for (const auto& [window, name] : windows) {
             QVERIFY2(window, qPrintable(name));
             QCOMPARE(window->objectName(), name);

@@ -91,6 +91,92 @@ private slots:
         }
     }
 
+    // Every refusal is told in Russian first, by the kind of the server's code, with the
+    // server's own words below it; a message of the plant's own server code that is
+    // already Russian is shown as it is.
+    void refusalsAreToldInRussianFirst_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("headline");
+        QTest::addColumn<QString>("serverWords");
+        const QString insert = QStringLiteral("insert into public.refusals(id, n, ref) values ");
+        QTest::newRow("unique") << QString() << insert + QStringLiteral("(1, 1, null)") << int(DbError::Kind::Unique)
+                                << QStringLiteral("Такая запись уже есть в базе данных.") << QStringLiteral("refusals_pkey");
+        QTest::newRow("foreign key") << QString() << insert + QStringLiteral("(2, 1, 999)") << int(DbError::Kind::ForeignKey)
+                                     << QStringLiteral("Запись связана с другими данными базы") << QStringLiteral("refusals_ref_fkey");
+        QTest::newRow("check") << QString() << insert + QStringLiteral("(3, -1, null)") << int(DbError::Kind::Check)
+                               << QStringLiteral("Значение не прошло проверку базы данных.") << QStringLiteral("refusals_n_check");
+        QTest::newRow("not null") << QString() << insert + QStringLiteral("(4, null, null)") << int(DbError::Kind::NotNull)
+                                  << QStringLiteral("Не заполнено обязательное значение.") << QStringLiteral("\"n\"");
+        QTest::newRow("permission") << QStringLiteral("set role pg_read_all_data") << insert + QStringLiteral("(5, 1, null)")
+                                    << int(DbError::Kind::Permission)
+                                    << QStringLiteral("Недостаточно прав для этой операции в базе данных.")
+                                    << QStringLiteral("permission denied");
+        QTest::newRow("bad value") << QString() << QStringLiteral("select 1/0") << int(DbError::Kind::BadValue)
+                                   << QStringLiteral("Недопустимое значение для базы данных.") << QStringLiteral("division by zero");
+        QTest::newRow("server's Russian words") << QString()
+                                                << QStringLiteral("do $$ begin raise exception 'Табель за март закрыт'; end $$")
+                                                << int(DbError::Kind::Raised) << QStringLiteral("Табель за март закрыт")
+                                                << QStringLiteral("Табель за март закрыт");
+        QTest::newRow("server's English words") << QString()
+                                                << QStringLiteral("do $$ begin raise exception 'month closed'; end $$")
+                                                << int(DbError::Kind::Raised) << QStringLiteral("Ошибка базы данных.")
+                                                << QStringLiteral("month closed");
+        QTest::newRow("anything else") << QString() << QStringLiteral("select * from accounts_dep.no_such_table")
+                                       << int(DbError::Kind::Other) << QStringLiteral("Ошибка базы данных.")
+                                       << QStringLiteral("no_such_table");
+    }
+    void refusalsAreToldInRussianFirst()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, sql);
+        QFETCH(int, kind);
+        QFETCH(QString, headline);
+        QFETCH(QString, serverWords);
+        db->exec(QStringLiteral("create table if not exists public.refusals(id int primary key, n int not null check (n > 0), "
+                                "ref int references public.refusals(id))"));
+        db->exec(QStringLiteral("insert into public.refusals values (1, 1, null) on conflict do nothing"));
+        if (!setup.isEmpty())
+            db->exec(setup);
+        const auto resetRole = qScopeGuard([this] { db->exec(QStringLiteral("reset role")); });
+        try {
+            db->dm()->execute(sql);
+            QFAIL("the statement was not refused");
+        } catch (const DbError& e) {
+            QCOMPARE(int(e.kind()), kind);
+            QVERIFY2(e.message().startsWith(headline), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(serverWords), qPrintable(e.message()));
+            QVERIFY(!e.isConnectionLoss());
+        }
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from public.refusals")).toInt(), 1);
+    }
+
+    void kindsOfServerCodes_data()
+    {
+        QTest::addColumn<QString>("sqlState");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("link failure") << QStringLiteral("08006") << int(DbError::Kind::Connection);
+        QTest::newRow("no connection") << QStringLiteral("08001") << int(DbError::Kind::Connection);
+        QTest::newRow("administrator's shutdown") << QStringLiteral("57P01") << int(DbError::Kind::Connection);
+        QTest::newRow("server starting") << QStringLiteral("57P03") << int(DbError::Kind::Connection);
+        QTest::newRow("lock not available") << QStringLiteral("55P03") << int(DbError::Kind::Busy);
+        QTest::newRow("deadlock") << QStringLiteral("40P01") << int(DbError::Kind::Busy);
+        QTest::newRow("serialization") << QStringLiteral("40001") << int(DbError::Kind::Busy);
+        QTest::newRow("syntax") << QStringLiteral("42601") << int(DbError::Kind::Other);
+        QTest::newRow("none given") << QString() << int(DbError::Kind::Other);
+    }
+    void kindsOfServerCodes()
+    {
+        QFETCH(QString, sqlState);
+        QFETCH(int, kind);
+        QCOMPARE(int(DbError::kindOf(sqlState)), kind);
+        const DbError e(sqlState, QStringLiteral("server words"));
+        QVERIFY2(e.message().endsWith(QStringLiteral("\n\nserver words")), qPrintable(e.message()));
+        QVERIFY(e.message().at(0).script() == QChar::Script_Cyrillic);
+    }
+
     void datasetIsASnapshotWithParametersAndFilter()
     {
         db->exec(QStringLiteral("create table public.snap(id int, name text)"));

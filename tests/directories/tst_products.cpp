@@ -4,7 +4,9 @@
 #include "directories/productslist.h"
 #include "directories/productsstore.h"
 #include "dirtest_windows.h"
+#include "support/pasting.h"
 #include "support/testdb.h"
+#include "ui/digitsedit.h"
 #include "ui/messages.h"
 
 #include <QClipboard>
@@ -139,44 +141,66 @@ private slots:
         }
     }
 
+    // Typed characters other than digits and one comma are dropped with a hint; pasted
+    // or dropped text replaces the box when it is a number and is refused whole, with a
+    // message, when it is not: "1e5" never becomes 15, nothing is appended.
     void numberBoxTakesDigitsAndAComma_data()
     {
-        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("typed digits") << "typed" << "125" << "125";
-        QTest::newRow("typed point becomes comma") << "typed" << "2.5" << "2,5";
-        QTest::newRow("typed comma") << "typed" << "2,5" << "2,5";
-        QTest::newRow("typed letters dropped") << "typed" << "1a2b.c5-+e" << "12,5";
-        QTest::newRow("typed Cyrillic dropped") << "typed Cyrillic" << "1ю2б" << "12";
-        QTest::newRow("pasted") << "pasted" << "3.14 руб." << "3,14,";
-        QTest::newRow("pasted with Ctrl+V") << "Ctrl+V" << "  1 500,75\t" << "1500,75";
-        QTest::newRow("pasted letters only") << "pasted" << "abc" << "";
+        QTest::addColumn<QString>("hint");      // empty: none
+        QTest::addColumn<bool>("refused");      // a message, the box unchanged
+        const QString digitsAndComma = QStringLiteral("Только цифры и запятая");
+        QTest::newRow("typed digits") << "typed" << "" << "125" << "125" << "" << false;
+        QTest::newRow("typed point becomes comma") << "typed" << "" << "2.5" << "2,5" << "" << false;
+        QTest::newRow("typed comma") << "typed" << "" << "2,5" << "2,5" << "" << false;
+        QTest::newRow("typed letters dropped") << "typed" << "" << "1a2b.c5-+e" << "12,5" << digitsAndComma << false;
+        QTest::newRow("typed Cyrillic dropped") << "typed" << "" << "1ю2б" << "12" << digitsAndComma << false;
+        QTest::newRow("typed second comma dropped") << "typed" << "" << "2,5,1" << "2,51" << "Запятая уже есть" << false;
+        QTest::newRow("typed seventh decimal dropped") << "typed" << "" << "0,1234567" << "0,123456"
+                                                       << "Не больше 22 цифр до запятой и 6 после" << false;
+        QTest::newRow("pasted with a unit") << "Ctrl+V" << "" << "3.14 руб." << "" << "" << true;
+        QTest::newRow("pasted exponent") << "Ctrl+V" << "7" << "1e5" << "7" << "" << true;
+        QTest::newRow("pasted grouped, blanks around") << "Ctrl+V" << "" << "  1 500,75\t" << "1500,75" << "" << false;
+        QTest::newRow("pasted replaces, never appends") << "Shift+Ins" << "12" << "2.5" << "2,5" << "" << false;
+        QTest::newRow("pasted letters only") << "menu" << "" << "abc" << "" << "" << true;
+        QTest::newRow("pasted through the menu") << "menu" << "9" << "0,5" << "0,5" << "" << false;
+        QTest::newRow("dropped number") << "dropped" << "9" << "4,25" << "4,25" << "" << false;
+        QTest::newRow("dropped two commas") << "dropped" << "9" << "2,,5" << "9" << "" << true;
+        QTest::newRow("pasted past the column") << "Ctrl+V" << "1" << "12345678901234567890123" << "1" << "" << true;
     }
     void numberBoxTakesDigitsAndAComma()
     {
-        QFETCH(QString, how);
+        QFETCH(QString, way);
+        QFETCH(QString, before);
         QFETCH(QString, input);
         QFETCH(QString, expected);
+        QFETCH(QString, hint);
+        QFETCH(bool, refused);
         editor->prepareAdd();
-        QString result;
+        Messages::Recorder recorder;
+        QString result, hintShown;
         QVERIFY(whileShown([&] { editor->exec(); }, [&](QDialog* e) {
-            QLineEdit* number = edit(e, "Edit2");
-            number->setFocus();
-            if (how == QLatin1String("typed"))
-                QTest::keyClicks(number, input);
-            else if (how == QLatin1String("typed Cyrillic"))
-                typeText(number, input);
-            else {
-                QApplication::clipboard()->setText(input);
-                if (how == QLatin1String("pasted"))
-                    number->paste();
-                else
-                    QTest::keyClick(number, Qt::Key_V, Qt::ControlModifier);
-            }
+            auto* number = qobject_cast<DigitsEdit*>(edit(e, "Edit2"));
+            QVERIFY(number);
+            number->setText(before);
+            number->end(false);
+            pasting::putText(number, input, way);
             result = number->text();
+            hintShown = number->lastHint();
         }));
         QCOMPARE(result, expected);
+        if (!hint.isEmpty())
+            QCOMPARE(hintShown, hint);
+        if (refused) {
+            QCOMPARE(recorder.shown.size(), 1);
+            QVERIFY2(recorder.shown[0].text.contains(input.trimmed()), qPrintable(recorder.shown[0].text));
+            QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        } else {
+            QVERIFY2(recorder.shown.isEmpty(), qPrintable(recorder.texts().join(u'|')));
+        }
     }
 
     void directoryModeListsProducts()

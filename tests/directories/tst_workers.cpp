@@ -213,6 +213,38 @@ private slots:
         QCOMPARE(textAfterBackspace, QStringLiteral("Бо"));
     }
 
+    // A search typed in the chooser, or left in the directory before, does not narrow the
+    // list the menu opens next: it starts with every worker and an empty search box.
+    void directoryFromTheMenuIsNeverNarrowedByAnEarlierSearch_data()
+    {
+        QTest::addColumn<QString>("before");   // how the earlier search was left
+        QTest::newRow("chosen after a search") << "choose";
+        QTest::newRow("chooser closed with Esc") << "escape";
+        QTest::newRow("searched in the directory") << "directory";
+    }
+    void directoryFromTheMenuIsNeverNarrowedByAnEarlierSearch()
+    {
+        QFETCH(QString, before);
+        setWorkers({"Антонов", "Борисов", "Васильев", "Петров", "Петухов"});
+        if (before == "directory") {
+            QVERIFY(whileShown([&] { list->showDirectory(); }, [&](QDialog* w) { typeText(edit(w, "Edit1"), QStringLiteral("Пет")); }));
+        } else {
+            QVERIFY(whileShown([&] { list->choose(); }, [&](QDialog* w) {
+                typeText(edit(w, "Edit1"), QStringLiteral("Пету"));
+                endChoosing(w, before == "choose" ? QStringLiteral("button") : QStringLiteral("escape"), 0);
+            }));
+        }
+        QStringList shown;
+        ListLook look;
+        QVERIFY(whileShown([&] { list->showDirectory(); }, [&](QDialog* w) {
+            look = lookOf(w);
+            shown = columnTexts(grid(w));
+        }));
+        QCOMPARE(shown, (QStringList{"Антонов", "Борисов", "Васильев", "Петров", "Петухов"}));
+        QCOMPARE(look.searchText, QString());
+        QVERIFY(!dm()->Workers->isFiltered());
+    }
+
     void addStoresTheNameAsTyped_data()
     {
         QTest::addColumn<QString>("typed");

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QtTest>
+#include <clocale>
 
 // The spreadsheet layer: the four operations, their results and messages, and the real
 // .xlsx file they leave behind.
@@ -125,6 +127,46 @@ private slots:
         QVERIFY(sheet.widths.value(2) < excel.workbook()->columnWidth(1, 2) + 1);
         QVERIFY(sheet.widths.value(2) >= QStringLiteral("Иванов Иван Иванович").size());
         QVERIFY(sheet.widths.value(3) >= 1 && sheet.widths.value(3) < 5);
+    }
+
+    // The desktop's locale must not reach the file: whatever the process's numeric locale,
+    // the sheet's widths are written with a point and read back as the width fitted.
+    void widthsAreWrittenWithAPointWhateverTheLocale_data()
+    {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::newRow("C") << QByteArray("C");
+        QTest::newRow("Russian") << QByteArray("ru_RU.UTF-8");
+    }
+    void widthsAreWrittenWithAPointWhateverTheLocale()
+    {
+        QFETCH(QByteArray, locale);
+        const QByteArray before = std::setlocale(LC_ALL, nullptr);
+        const auto restore = qScopeGuard([&] { std::setlocale(LC_ALL, before.constData()); });
+        QVERIFY2(std::setlocale(LC_ALL, locale.constData()), "the locale is not generated on this machine");
+        QVERIFY(locale == "C" || QByteArray(localeconv()->decimal_point) == ",");
+
+        Messages::Recorder recorder;
+        Spreadsheet excel;
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        QCOMPARE(excel.WriteCellFormatted(1, 1, 1, QStringLiteral("Иванов Иван Иванович"), true, true, true), 1);
+        QCOMPARE(excel.WriteCellFormatted(1, 2, 1, QStringLiteral("12"), true, true, false), 1);
+        const QString file = showAndTakeFile(excel);
+        QVERIFY(!file.isEmpty());
+        QVERIFY(recorder.shown.isEmpty());
+
+        const QString xml = QString::fromUtf8(optest::unzipPart(file, QStringLiteral("xl/worksheets/sheet1.xml")));
+        QStringList widths;
+        const QRegularExpression width(QStringLiteral("width=\"([^\"]*)\""));
+        for (auto it = width.globalMatch(xml); it.hasNext();)
+            widths << it.next().captured(1);
+        QCOMPARE(widths.size(), 2);
+        for (const QString& w : widths)
+            QVERIFY2(QRegularExpression(QStringLiteral("^[0-9]+(\\.[0-9]+)?$")).match(w).hasMatch(), qPrintable(w));
+        const optest::XlsxSheet sheet = optest::readSheet1(file);
+        QVERIFY(sheet.widths.value(1) >= excel.workbook()->columnWidth(1, 1));
+        QVERIFY(sheet.widths.value(1) < excel.workbook()->columnWidth(1, 1) + 1);
+        // The writer leaves the process's locale as it found it.
+        QCOMPARE(QByteArray(std::setlocale(LC_ALL, nullptr)), locale);
     }
 
     void refusedWritesSayWhereAndAnswerMinusOne_data()

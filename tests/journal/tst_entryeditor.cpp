@@ -6,7 +6,9 @@
 #include "journal/entryprice.h"
 #include "journal/entrystore.h"
 #include "journal/journalwindow.h"
+#include "ui/digitsedit.h"
 #include "support/modal.h"
+#include "support/pasting.h"
 #include "support/testdb.h"
 #include "ui/messages.h"
 
@@ -19,6 +21,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyle>
+#include <QToolTip>
 #include <QtTest>
 #include <clocale>
 
@@ -335,7 +339,7 @@ private slots:
         QCOMPARE(editor->o_id, paint ? painting : cutting);
         QCOMPARE(editor->i_id, paint ? profile : bracket);
         QCOMPARE(text("Edit5"), colourText);
-        QVERIFY(text("Edit8").isEmpty());                        // unknown until an operation is chosen
+        QCOMPARE(text("Edit8"), paint ? QStringLiteral("12,5") : QStringLiteral("10"));   // the operation's lowest norm
         QCOMPARE(box("Edit5")->isEnabled(), paint);
         QCOMPARE(child<QLabel>(editor, "Label6")->isEnabled(), paint);
         QVERIFY(!dm()->Oper->isOpen());
@@ -389,7 +393,7 @@ private slots:
         editor->recomputePrices();
         QCOMPARE(editor->cena, 11.25);
         QCOMPARE(text("Edit7"), QStringLiteral("11,25"));
-        QCOMPARE(text("Edit8"), QStringLiteral("0"));            // no operation chosen yet
+        QCOMPARE(text("Edit8"), QStringLiteral("10"));           // the entry's operation, not chosen again
         QCOMPARE(text("Edit9"), QStringLiteral("112,5"));
         dm()->Oper->open();
         QVERIFY(dm()->Oper->locate(QStringLiteral("id"), cutting));
@@ -442,7 +446,8 @@ private slots:
         QCOMPARE(row.value(QStringLiteral("kol_vo")).toInt() * row.value(QStringLiteral("cena")).toDouble(), 185.2);
     }
 
-    void shownNumbersUseTheUsersSeparator_data()
+    // Whatever the desktop's locale, the editor shows numbers the Russian way.
+    void shownNumbersAreRussianWhateverTheLocale_data()
     {
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<double>("value");
@@ -450,13 +455,15 @@ private slots:
         const QLocale ru(QLocale::Russian, QLocale::Russia);
         const QLocale en(QLocale::English, QLocale::UnitedStates);
         QTest::newRow("ru 12.5") << ru << 12.5 << QStringLiteral("12,5");
-        QTest::newRow("en 12.5") << en << 12.5 << QStringLiteral("12.5");
+        QTest::newRow("en 12.5") << en << 12.5 << QStringLiteral("12,5");
+        QTest::newRow("C 12.5") << QLocale::c() << 12.5 << QStringLiteral("12,5");
+        QTest::newRow("en thousands") << en << 1417.24 << QStringLiteral("1417,24");
         QTest::newRow("ru rounded") << ru << 1.23456789 << QStringLiteral("1,2346");
         QTest::newRow("ru thousands") << ru << 1500.0 << QStringLiteral("1500");
         QTest::newRow("ru tiny") << ru << 0.00001 << QStringLiteral("0");
         QTest::newRow("ru huge") << ru << 1e20 << QStringLiteral("100000000000000000000");
     }
-    void shownNumbersUseTheUsersSeparator()
+    void shownNumbersAreRussianWhateverTheLocale()
     {
         QFETCH(QLocale, locale);
         QFETCH(double, value);
@@ -979,6 +986,191 @@ private slots:
         QCOMPARE(recorder.texts(), QStringList{kFillAll});
         QCOMPARE(entries(), 1);
         QCOMPARE(stored(lastId()).value(QStringLiteral("kol_vo")).toInt(), 0);
+    }
+
+    // What gets into "Кол-во" is what the foreman meant or nothing: a dropped typed
+    // character shows a hint, pasted text replaces the box when it is a whole number that
+    // the column holds, and is refused whole with a message otherwise.
+    void quantityTakesOnlyWholeNumbersThatFit_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("hint");      // beside the box; empty: none
+        QTest::addColumn<QString>("message");   // a part of the refusal; empty: none
+        const QString digitsOnly = QStringLiteral("Только цифры");
+        const QString tooLarge = QStringLiteral("Не больше 2\u00a0147\u00a0483\u00a0647");
+        const QString notWhole = QStringLiteral("только целое число");
+        QTest::newRow("typed digits") << "typed" << "" << "40" << "40" << "" << "";
+        QTest::newRow("typed comma dropped, with a hint") << "typed" << "" << "12,5" << "125" << digitsOnly << "";
+        QTest::newRow("typed Cyrillic letter") << "typed" << "7" << "ю" << "7" << digitsOnly << "";
+        QTest::newRow("typed 10 digits") << "typed" << "" << "2147483647" << "2147483647" << "" << "";
+        QTest::newRow("typed 11th digit") << "typed" << "" << "21474836470" << "2147483647" << tooLarge << "";
+        QTest::newRow("typed past the column") << "typed" << "" << "2147483648" << "214748364" << tooLarge << "";
+        QTest::newRow("Ctrl+V a fraction") << "Ctrl+V" << "7" << "12,5" << "7" << "" << notWhole;
+        QTest::newRow("Ctrl+V a point fraction") << "Ctrl+V" << "" << "12.5" << "" << "" << notWhole;
+        QTest::newRow("Ctrl+V replaces, never appends") << "Ctrl+V" << "7" << " 40 " << "40" << "" << "";
+        QTest::newRow("Shift+Ins grouped as the windows show") << "Shift+Ins" << "" << "1\u00a0417" << "1417" << "" << "";
+        QTest::newRow("menu exponent") << "menu" << "3" << "1e5" << "3" << "" << notWhole;
+        QTest::newRow("menu number") << "menu" << "3" << "25" << "25" << "" << "";
+        QTest::newRow("dropped text") << "dropped" << "3" << "5 шт." << "3" << "" << notWhole;
+        QTest::newRow("Ctrl+V 11 digits") << "Ctrl+V" << "5" << "21474836470" << "5" << ""
+                                          << QStringLiteral("не больше 2\u00a0147\u00a0483\u00a0647");
+        QTest::newRow("Ctrl+V negative") << "Ctrl+V" << "5" << "-3" << "5" << "" << notWhole;
+    }
+    void quantityTakesOnlyWholeNumbersThatFit()
+    {
+        QFETCH(QString, way);
+        QFETCH(QString, before);
+        QFETCH(QString, input);
+        QFETCH(QString, after);
+        QFETCH(QString, hint);
+        QFETCH(QString, message);
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor));
+        auto* quantity = child<DigitsEdit>(editor, "Edit3");
+        quantity->setText(before);
+        quantity->setFocus();
+        quantity->end(false);
+        const QString hintBefore = quantity->lastHint();
+        Messages::Recorder recorder;
+        pasting::putText(quantity, input, way);
+        QCOMPARE(quantity->text(), after);
+        if (!hint.isEmpty()) {
+            QCOMPARE(quantity->lastHint(), hint);
+            QTRY_VERIFY(QToolTip::isVisible());
+            QCOMPARE(QToolTip::text(), hint);
+        }
+        if (message.isEmpty()) {
+            QVERIFY2(recorder.shown.isEmpty(), qPrintable(recorder.texts().join(u'|')));
+        } else {
+            QCOMPARE(recorder.shown.size(), 1);
+            QVERIFY2(recorder.shown[0].text.contains(message), qPrintable(recorder.shown[0].text));
+            QVERIFY(recorder.shown[0].text.contains(input.trimmed()));
+            QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        }
+        if (hint.isEmpty() && message.isEmpty())
+            QCOMPARE(quantity->lastHint(), hintBefore);
+        QToolTip::hideText();
+        editor->reject();
+    }
+
+    // The largest quantity the journal keeps, and its amount, show whole in their boxes.
+    void largestQuantityAndItsAmountShowWhole()
+    {
+        dm()->Oper->open();
+        choose(ivanov, painting);                                   // 12.5 a piece
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor));
+        box("Edit3")->setText(QStringLiteral("2147483647"));
+        editor->recomputePrices();
+        QCOMPARE(text("Edit9"), QStringLiteral("26843545587,5"));
+        for (const char* name : {"Edit3", "Edit9"}) {
+            QLineEdit* b = box(name);
+            const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
+            const int room = b->width() - 2 * frame - 4;   // a line edit keeps 2 pixels each side
+            QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= room,
+                     qPrintable(QStringLiteral("%1: %2 in %3").arg(QLatin1String(name), b->text()).arg(room)));
+        }
+        editor->reject();
+    }
+
+    // Enter in "Кол-во" or "Время" saves, and the amount beside the boxes is the one of
+    // what was typed, also when the save is refused and the editor stays open.
+    void enterShowsTheAmountOfTheTypedQuantity_data()
+    {
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("defects");
+        QTest::addColumn<QString>("box");        // where Enter is pressed
+        QTest::addColumn<QString>("message");    // empty: saved
+        QTest::addColumn<QString>("amount");
+        const QString moreDefects = QStringLiteral("Брак не может быть больше количества!");
+        QTest::newRow("refused, Enter in Кол-во") << "4" << "9" << "Edit3" << moreDefects << "40";
+        QTest::newRow("refused, Enter in Время") << "12" << "20" << "Edit6" << moreDefects << "120";
+        QTest::newRow("saved") << "4" << "0" << "Edit3" << "" << "40";
+    }
+    void enterShowsTheAmountOfTheTypedQuantity()
+    {
+        QFETCH(QString, quantity);
+        QFETCH(QString, defects);
+        QFETCH(QString, box);
+        QFETCH(QString, message);
+        QFETCH(QString, amount);
+        dm()->Oper->open();
+        QVERIFY(dm()->Oper->locate(QStringLiteral("id"), cutting));
+        choose(ivanov, cutting);                                    // 10 a piece
+        fill(QString(), QStringLiteral("8"), QString(), defects);
+        Messages::Recorder recorder;
+        QString amountSeen;
+        bool stayedOpen = false;
+        onNextModal([&](QWidget* dialog) {
+            const auto closeAnyway = qScopeGuard([this] { if (editor->isVisible()) editor->reject(); });
+            QVERIFY(QTest::qWaitForWindowActive(editor));
+            QCOMPARE(text("Edit9"), QStringLiteral("0"));
+            this->box("Edit3")->setFocus();
+            typeText(quantity);
+            this->box(qPrintable(box))->setFocus();
+            // The amount as it stands when Enter reaches the default button.
+            connect(child<QPushButton>(editor, "Button1"), &QPushButton::pressed, editor,
+                    [&] { amountSeen = text("Edit9"); }, Qt::SingleShotConnection);
+            QTest::keyClick(this->box(qPrintable(box)), Qt::Key_Return);
+            stayedOpen = dialog->isVisible();
+        });
+        editor->exec();
+        QCOMPARE(amountSeen, amount);
+        if (message.isEmpty()) {
+            QVERIFY(recorder.shown.isEmpty());
+            QVERIFY(!stayedOpen);
+            QCOMPARE(entries(), 1);
+            QCOMPARE(stored(lastId()).value(QStringLiteral("kol_vo")).toString(), quantity);
+        } else {
+            QCOMPARE(recorder.texts(), QStringList{message});
+            QVERIFY(stayedOpen);
+            QCOMPARE(text("Edit9"), amount);
+            QCOMPARE(entries(), 0);
+        }
+    }
+
+    // The date box stands out whenever the entry goes to another day than the journal
+    // shows, however the date got there; the tab order stays as documented, so with a
+    // switched-off colour box Tab from "Время" reaches the date.
+    void dateOtherThanTheJournalsStandsOut_data()
+    {
+        QTest::addColumn<bool>("paint");
+        QTest::addColumn<QDate>("editorDate");
+        QTest::addColumn<QString>("typedInDate");   // after Tab from "Время"
+        QTest::addColumn<bool>("standsOut");
+        QTest::newRow("the journal's day") << false << day << "" << false;
+        QTest::newRow("another day") << false << day.addDays(-1) << "" << true;
+        QTest::newRow("colour typed into the date") << false << day << "3020" << true;
+        QTest::newRow("paint: colour typed into its box") << true << day << "" << false;
+    }
+    void dateOtherThanTheJournalsStandsOut()
+    {
+        QFETCH(bool, paint);
+        QFETCH(QDate, editorDate);
+        QFETCH(QString, typedInDate);
+        QFETCH(bool, standsOut);
+        child<QDateEdit>(journal, "DateT")->setDate(day);
+        dm()->Oper->open();
+        choose(ivanov, paint ? painting : cutting);
+        editor->prepareNew(editorDate);
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        auto* date = child<QDateEdit>(editor, "DTimeP");
+        box("Edit6")->setFocus();
+        key(Qt::Key_Tab);
+        QCOMPARE(focusName(), paint ? QStringLiteral("Edit5") : QStringLiteral("DTimeP"));
+        typeText(typedInDate);
+        if (!typedInDate.isEmpty())
+            QVERIFY(date->date() != day);
+        QCOMPARE(!date->styleSheet().isEmpty(), standsOut);
+        QCOMPARE(date->toolTip().contains(QStringLiteral("05.03.2024")), standsOut);
+        QCOMPARE(date->palette().color(QPalette::Base) != editor->palette().color(QPalette::Base), standsOut);
+        editor->reject();
+        editor->prepareNew(day);
+        QVERIFY(date->styleSheet().isEmpty());
     }
 
     void foremanAddsAnEntryFromTheKeyboard()

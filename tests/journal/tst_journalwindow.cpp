@@ -12,6 +12,9 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -332,6 +335,111 @@ private slots:
         pushButton->setEnabled(true);
         journal->hide();
         Clock::setToday({});
+    }
+
+    // Delete deletes as the button does, after the same question, and not when the role
+    // switched the button off.
+    void deleteKeyDeletesLikeTheButton_data()
+    {
+        QTest::addColumn<bool>("buttonOn");
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("answered Yes") << true << true;
+        QTest::newRow("answered No") << true << false;
+        QTest::newRow("button switched off") << false << true;
+    }
+    void deleteKeyDeletesLikeTheButton()
+    {
+        QFETCH(bool, buttonOn);
+        QFETCH(bool, answer);
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"));
+        Clock::setToday(monday);
+        auto* deleteButton = journal->findChild<QPushButton*>(QStringLiteral("Button3"));
+        deleteButton->setEnabled(buttonOn);
+        const auto restore = qScopeGuard([&] {
+            deleteButton->setEnabled(true);
+            journal->hide();
+            Clock::setToday({});
+        });
+        journal->show();
+        journal->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(journal));
+        QTRY_COMPARE(shown()->recordCount(), 1);
+        Messages::Recorder recorder(answer);
+        auto* grid = journal->findChild<QTableView*>(QStringLiteral("DBGrid2"));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Delete);
+        // A key presses its button as a click does: down at once, clicked a moment later.
+        QCOMPARE(deleteButton->isDown(), buttonOn);
+        if (!buttonOn) {
+            QVERIFY(recorder.shown.isEmpty());
+            QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 1);
+            return;
+        }
+        QTRY_COMPARE(recorder.texts(), QStringList{QStringLiteral("Удалить позицию из списка?")});
+        const int left = db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt();
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Удаление"));
+        QCOMPARE(left, answer ? 0 : 1);
+    }
+
+    // Every menu and item has its letter for Alt, none twice in one menu, and Alt with
+    // the letter opens the menu.
+    void menusHaveAltLetters()
+    {
+        auto* bar = journal->findChild<QMenuBar*>();
+        QVERIFY(bar);
+        const auto letterOf = [](const QString& text) {
+            const qsizetype amp = text.indexOf(u'&');
+            return amp >= 0 && amp + 1 < text.size() ? text.at(amp + 1).toUpper() : QChar();
+        };
+        QList<QList<QAction*>> menus{bar->actions()};
+        for (QAction* a : bar->actions())
+            if (a->menu())
+                menus << a->menu()->actions();
+        for (const QList<QAction*>& items : menus) {
+            QList<QChar> letters;
+            for (QAction* a : items) {
+                if (!a->isVisible() || a->isSeparator())
+                    continue;
+                const QChar letter = letterOf(a->text());
+                QVERIFY2(!letter.isNull(), qPrintable(a->text()));
+                QVERIFY2(!letters.contains(letter), qPrintable(a->text()));
+                letters << letter;
+            }
+        }
+        journal->show();
+        journal->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(journal));
+        auto* directories = journal->findChild<QMenu*>(QStringLiteral("N2"));
+        QTest::sendKeyEvent(QTest::Click, journal, Qt::Key(QChar(u'С').unicode()), QStringLiteral("с"), Qt::AltModifier);
+        QTRY_VERIFY(directories->isVisible());
+        directories->close();
+        journal->hide();
+    }
+
+    // The status line and the amounts show money the Russian way whatever the desktop's
+    // locale.
+    void moneyIsShownTheRussianWay_data()
+    {
+        QTest::addColumn<QLocale>("desktop");
+        QTest::newRow("C") << QLocale::c();
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia);
+    }
+    void moneyIsShownTheRussianWay()
+    {
+        QFETCH(QLocale, desktop);
+        const QLocale before;
+        QLocale::setDefault(desktop);
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+        Plant::Entry e;
+        e.w_id = ivanov; e.i_id = bracket; e.o_id = bend; e.data = monday; e.kol_vo = 2; e.cena = 708.62; e.time = 8;
+        Plant::entry(*db, e);
+        showDate(monday);
+        const QString status = journal->findChild<QLabel*>(QStringLiteral("SummaryLabel"))->text();
+        QCOMPARE(status, QStringLiteral("Записей: 1    Часов: 8    Сумма: 1\u00a0417,24 р."));
+        auto* grid = journal->findChild<QTableView*>(QStringLiteral("DBGrid2"));
+        const int amount = qobject_cast<DatasetModel*>(grid->model())->columnOf(QStringLiteral("summa"));
+        QCOMPARE(grid->model()->index(0, amount).data().toString(), QStringLiteral("1\u00a0417,24"));
     }
 
     void summaryReportsProposeThePreviousMonth_data()

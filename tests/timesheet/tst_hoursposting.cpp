@@ -1,7 +1,10 @@
+#include "db/transaction.h"
 #include "support/plantfixture.h"
 #include "timesheet/hoursposting.h"
 
+#include <QThread>
 #include <QtTest>
+#include <thread>
 
 // Posting a worker's day into the monthly timesheet, on the real server.
 class HoursPostingTest : public QObject {
@@ -135,6 +138,83 @@ private slots:
         // A twin row cannot be written by any other means either.
         QVERIFY_THROWS_EXCEPTION(DbError, second.execute(QStringLiteral(
             "insert into accounts_dep.h_tabel(smena, w_id, month, year, d3) values (1, %1, 6, 2024, 4)").arg(worker17)));
+    }
+
+    // A posting takes its worker's timesheet lock first: while another workstation holds
+    // it, the same worker's posting waits (here: gives up after a short lock timeout and
+    // writes nothing), another worker's goes on.
+    void aPostingTakesItsWorkersLock_data()
+    {
+        QTest::addColumn<bool>("sameWorker");
+        QTest::newRow("same worker waits") << true;
+        QTest::newRow("another worker goes on") << false;
+    }
+    void aPostingTakesItsWorkersLock()
+    {
+        QFETCH(bool, sameWorker);
+        const QDate d(2024, 6, 4);
+        const int other = Plant::worker(*db, QStringLiteral("Другой Д.Д."));
+        const int poster = sameWorker ? worker17 : other;
+        addEntry(poster, d, 1, 5);
+        DataModule second;
+        QVERIFY(second.connectTo(db->connectionString()));
+        Transaction holding(second.connectionName());
+        second.execute(HoursPosting::lockStatement(worker17));
+        db->exec(QStringLiteral("set lock_timeout = '200ms'"));
+        const auto resetTimeout = qScopeGuard([this] { db->exec(QStringLiteral("set lock_timeout = 0")); });
+        if (sameWorker) {
+            try {
+                PostDayHours(*db->dm(), poster, 1, d, true);
+                QFAIL("the posting did not wait for the worker's lock");
+            } catch (const DbError& e) {
+                QCOMPARE(e.kind(), DbError::Kind::Busy);
+                QVERIFY2(e.message().startsWith(QStringLiteral("Данные заняты другим рабочим местом")), qPrintable(e.message()));
+            }
+            QCOMPARE(rows(poster), 0);
+        } else {
+            PostDayHours(*db->dm(), poster, 1, d, true);
+            QCOMPARE(day(poster, 1, 6, 2024, 4), 5);
+        }
+    }
+
+    // Two workstations posting the same worker and day: the posting that had to wait for
+    // the other's lock sums after it, so it counts the entry saved in the meantime too.
+    void aWaitingPostingSeesEntriesCommittedBeforeItGotTheLock()
+    {
+        const QDate d(2024, 6, 5);
+        addEntry(worker17, d, 1, 4);
+        DataModule second;
+        QVERIFY(second.connectTo(db->connectionString()));
+        auto holding = std::make_unique<Transaction>(second.connectionName());
+        second.execute(HoursPosting::lockStatement(worker17));
+
+        QString failure;
+        std::thread poster([&] {
+            DataModule own;
+            if (!own.connectTo(db->connectionString())) {
+                failure = own.lastError();
+                return;
+            }
+            try {
+                PostDayHours(own, worker17, 1, d, true);
+            } catch (const DbError& e) {
+                failure = e.message();
+            }
+        });
+        bool waiting = false;
+        for (int look = 0; look < 500 && !waiting; ++look) {
+            waiting = db->scalar(QStringLiteral("select count(*) from pg_stat_activity where datname=current_database() "
+                                                "and wait_event_type='Lock' and wait_event='advisory'")).toInt() == 1;
+            if (!waiting)
+                QThread::msleep(20);
+        }
+        addEntry(worker17, d, 1, 3, 9);     // saved while the first posting waits
+        holding->commit();
+        poster.join();
+        QVERIFY2(waiting, "the posting did not wait for the other workstation's lock");
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(rows(worker17), 1);
+        QCOMPARE(day(worker17, 1, 6, 2024, 5), 7);
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "app/buildstamp.h"
 #include "app/roles.h"
+#include "app/sessionname.h"
 #include "app/termination.h"
 #include "app/versiongate.h"
 #include "app/windows.h"
@@ -178,6 +179,9 @@ void LoginWindow::onEnter()
     DataModule* dm = DataModule::instance();
     for (int shift = 1; shift <= 4; ++shift)
         dm->smenaForShift(shift)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+    // The server writes this name beside every change the workstation makes from now on.
+    const BuildStamp::Stamp build = BuildStamp::current();
+    dm->setApplicationName(SessionName::compose(build.date, build.time, role));
 
     hide();
     journal->exec();

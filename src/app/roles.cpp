@@ -22,11 +22,11 @@ QStringList journalControlsOff(Role role)
     switch (role) {
     case Role::Planner:
         return {"Button1", "Button2", "Button3", "Button8", "RadioButton1", "RadioButton2", "RadioButton3",
-                "RadioButton4", "CBox1", "DateT", "DBGrid2", "N2", "N11"};
+                "RadioButton4", "CBox1", "DateT", "DBGrid2", "N2", "N11", "N13", "N14"};
     case Role::Foreman:
-        return {"Button2", "Button3", "N2", "N11"};
+        return {"Button2", "Button3", "N2", "N11", "N13", "N14"};
     case Role::Storekeeper:
-        return {"Button1", "Button2", "Button3", "N2", "N11"};
+        return {"Button1", "Button2", "Button3", "N2", "N11", "N13", "N14"};
     default:
         return {};
     }

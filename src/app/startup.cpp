@@ -13,6 +13,7 @@
 #include "directories/productslist.h"
 #include "directories/workereditor.h"
 #include "directories/workerslist.h"
+#include "history/historywindow.h"
 #include "journal/entryeditor.h"
 #include "journal/journalwindow.h"
 #include "reports/productdetaillayout.h"
@@ -70,6 +71,7 @@ void createWindows()
     w.productSummary = new ProductSummaryLayout;
     w.workerDetail = new WorkerDetailLayout;
     w.norms = new NormsWindow;
+    w.history = new HistoryWindow;
 }
 
 int run(QApplication& app)

@@ -16,6 +16,7 @@ class SummaryReportsWindow;
 class SummaryLayout;
 class TimesheetWindow;
 class TimesheetLayout;
+class HistoryWindow;
 
 // The client's windows. Each is created once at start, hidden, and lives until the
 // program ends; windows reach each other through here. Tests fill in the ones they use.
@@ -39,6 +40,7 @@ struct AppWindows {
     TimesheetLayout* timesheetLayout = nullptr;  // TForm15
     NormsWindow* norms = nullptr;                // TForm22
     LoginWindow* login = nullptr;                // TForm23
+    HistoryWindow* history = nullptr;            // "История изменений"
 };
 
 AppWindows& appWindows();

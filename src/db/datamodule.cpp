@@ -4,10 +4,23 @@
 
 #include <QPointer>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <atomic>
 
 namespace {
+
+// Gives the open connection its name; the name is the program's own, never typed. A
+// failure is left to the next statement, which meets the same connection.
+void nameConnection(const QString& connectionName, const QString& name)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    if (name.isEmpty() || !db.isOpen())
+        return;
+    QString quoted = name;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    QSqlQuery(db).exec(QStringLiteral("set application_name = '%1'").arg(quoted));
+}
 
 DataModule* g_instance = nullptr;
 
@@ -106,18 +119,30 @@ DataModule* DataModule::instance()
     return g_instance;
 }
 
+void DataModule::setApplicationName(const QString& name)
+{
+    applicationName_ = name;
+    nameConnection(connectionName_, applicationName_);
+}
+
 bool DataModule::connectTo(const QString& connectionString)
 {
     // After a loss the connection is opened again by itself; the windows hear of it
     // once the statement that found the server back has finished.
     QPointer<DataModule> self(this);
     const auto announce = [self] {
-        if (self)
-            QMetaObject::invokeMethod(self, &DataModule::reconnected, Qt::QueuedConnection);
+        if (!self)
+            return;
+        // Before the statement that found the server back runs, so that its change too
+        // is recorded under the program's name.
+        nameConnection(self->connectionName_, self->applicationName_);
+        QMetaObject::invokeMethod(self, &DataModule::reconnected, Qt::QueuedConnection);
     };
     QString error;
     const bool ok = SqlRun::open(connectionName_, connectionString, &error, announce);
     lastError_ = ok ? QString() : error;
+    if (ok)
+        nameConnection(connectionName_, applicationName_);
     return ok;
 }
 

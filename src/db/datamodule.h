@@ -32,6 +32,9 @@ public:
     // How long the connection may stay idle before a statement probes it first.
     void setProbeAfterIdle(int milliseconds);
     QString lastError() const { return lastError_; }
+    // The name the server records beside every change this connection makes
+    // (application_name); given to the connection again whenever it is opened anew.
+    void setApplicationName(const QString& name);
     QString connectionName() const { return connectionName_; }
 
     // Statements of the callers' own, on the shared connection.
@@ -84,4 +87,5 @@ private:
 
     QString connectionName_;
     QString lastError_;
+    QString applicationName_;
 };

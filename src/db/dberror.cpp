@@ -63,6 +63,9 @@ DbError::Kind DbError::kindOf(const QString& sqlState)
     if (s == QStringLiteral("23502")) return Kind::NotNull;
     if (s == QStringLiteral("42501")) return Kind::Permission;
     if (s == QStringLiteral("P0001")) return Kind::Raised;
+    // The plant's own refusals with their own codes: TBM01 a closed month, TBM02 closing
+    // twice, TBH01 the history of changes.
+    if (s.startsWith(QStringLiteral("TB"))) return Kind::Raised;
     if (s == QStringLiteral("55P03") || s == QStringLiteral("40001") || s == QStringLiteral("40P01"))
         return Kind::Busy;
     if (s.startsWith(QStringLiteral("22"))) return Kind::BadValue;

@@ -5,11 +5,13 @@
 #include "app/loginwindow.h"
 #include "app/roles.h"
 #include "app/windows.h"
+#include "closing/closedmonthmark.h"
 #include "db/datamodule.h"
 #include "directories/kindslist.h"
 #include "directories/operationslist.h"
 #include "directories/productslist.h"
 #include "directories/workerslist.h"
+#include "history/historywindow.h"
 #include "journal/entryeditor.h"
 #include "journal/journalstore.h"
 #include "reports/summaryreportswindow.h"
@@ -107,6 +109,7 @@ JournalWindow::JournalWindow(QWidget* parent)
     QMenu* reports = menuBar->addMenu(QStringLiteral("&Отчеты"));
     reports->setObjectName(QStringLiteral("N7"));
     addItem(reports, QStringLiteral("N10"), QStringLiteral("&Сводные отчеты"), &JournalWindow::onSummaryReports);
+    addItem(reports, QStringLiteral("N13"), QStringLiteral("&История изменений"), &JournalWindow::onHistory);
     addItem(menuBar, QStringLiteral("N5"), QStringLiteral("&Выход"), nullptr);
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
     addItem(menuBar, QStringLiteral("N12"), QStringLiteral("&Импорт"), nullptr)->setVisible(false);
@@ -137,7 +140,15 @@ JournalWindow::JournalWindow(QWidget* parent)
     connect(ui->Button3, &QPushButton::clicked, this, guardedSlot(this, &JournalWindow::onDelete));
     connect(ui->Button8, &QPushButton::clicked, this, guardedSlot(this, &JournalWindow::onRefresh));
     connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
-    connect(ui->DBGrid2, &QTableView::doubleClicked, this, guardedSlot(this, &JournalWindow::onAccept));
+    connect(ui->DBGrid2, &QTableView::doubleClicked, this, guardedSlot(this, &JournalWindow::onGridDoubleClicked));
+    // One entry's history: the grid's context menu, or Ctrl with the double click.
+    auto* entryHistory = new QAction(QStringLiteral("История записи"), this);
+    entryHistory->setObjectName(QStringLiteral("N14"));
+    connect(entryHistory, &QAction::triggered, this, guardedSlot(this, &JournalWindow::onEntryHistory));
+    ui->DBGrid2->addAction(entryHistory);
+    ui->DBGrid2->setContextMenuPolicy(Qt::ActionsContextMenu);
+    // A date of a closed month is marked, and what would change the month is switched off.
+    monthMark_ = new ClosedMonthMark(*dm, ui->ClosedMark, {ui->Button1, ui->Button2, ui->Button3}, this);
     // Keys for the frequent actions; set after the captions, which would clear them.
     // A button the role switched off ignores its key too.
     ui->Button1->setShortcut(QKeySequence(Qt::Key_Insert));
@@ -240,8 +251,15 @@ void JournalWindow::onRefresh()
     reopenAllJournals(std::nullopt);
 }
 
+bool JournalWindow::isMonthClosed() const
+{
+    return monthMark_->isClosed();
+}
+
 void JournalWindow::onAdd()
 {
+    if (isMonthClosed())
+        return;
     CurrentJournal = currentShiftJournal();
     EntryEditor* editor = appWindows().entryEditor;
     editor->prepareNew(date());
@@ -251,6 +269,8 @@ void JournalWindow::onAdd()
 
 void JournalWindow::onChange()
 {
+    if (isMonthClosed())
+        return;
     CurrentJournal = currentShiftJournal();
     const int row = CurrentJournal->recNo();
     if (CurrentJournal->isEmpty())
@@ -264,6 +284,8 @@ void JournalWindow::onChange()
 
 void JournalWindow::onDelete()
 {
+    if (isMonthClosed())
+        return;
     Dataset* journal = currentShiftJournal();
     const QVariant id = journal->value(QStringLiteral("id"));
     if (id.isNull() || !id.isValid())
@@ -278,7 +300,15 @@ void JournalWindow::onDelete()
         // Until its posting is done the day is owed to the timesheet: a connection that
         // breaks here leaves it to be posted once the server is back.
         unpostedDays_.push_back({workerId, shift, day});
-        store_.deleteEntry(id.toInt());
+        try {
+            store_.deleteEntry(id.toInt());
+        } catch (const DbError& e) {
+            // Refused (a closed month, a rule of the server): nothing was deleted, so
+            // nothing is owed to the timesheet.
+            if (!e.isConnectionLoss())
+                unpostedDays_.removeLast();
+            throw;
+        }
     }
     journal->reopen();
     if (yes) {
@@ -289,7 +319,7 @@ void JournalWindow::onDelete()
 
 void JournalWindow::onAccept()
 {
-    if (RoleCode == Roles::foremanCode())
+    if (RoleCode == Roles::foremanCode() || isMonthClosed())
         return;
     CurrentJournal = currentShiftJournal();
     if (CurrentJournal->recordCount() < 1)
@@ -341,6 +371,32 @@ void JournalWindow::onSummaryReports()
     onActivated();
 }
 
+void JournalWindow::onHistory()
+{
+    if (HistoryWindow* history = appWindows().history)
+        history->showAll();
+    onActivated();
+}
+
+void JournalWindow::onEntryHistory()
+{
+    auto* action = findChild<QAction*>(QStringLiteral("N14"));
+    const QVariant id = currentShiftJournal()->value(QStringLiteral("id"));
+    if (!action || !action->isEnabled() || id.isNull() || !id.isValid())
+        return;
+    if (HistoryWindow* history = appWindows().history)
+        history->showEntry(id.toLongLong());
+}
+
+// The double click accepts; with Ctrl held it opens the entry's history instead.
+void JournalWindow::onGridDoubleClicked()
+{
+    if (QApplication::keyboardModifiers() & Qt::ControlModifier)
+        onEntryHistory();
+    else
+        onAccept();
+}
+
 void JournalWindow::onGateTick()
 {
     // While the server is away the tick keeps trying without a new box each time; the
@@ -376,6 +432,8 @@ void JournalWindow::reopenAllJournals(std::optional<QDate> date)
             journal->setParam(QStringLiteral("data"), *date);
         journal->open();
     }
+    monthMark_->show(dm->Smena1->param(QStringLiteral("data")).toDate(),
+                     Roles::journalControlsOff(Roles::fromCode(RoleCode)));
 }
 
 void JournalWindow::showJournal(Dataset* journal)

@@ -7,6 +7,7 @@
 #include <QVector>
 #include <optional>
 
+class ClosedMonthMark;
 class Dataset;
 class DataModule;
 class QTimer;
@@ -36,6 +37,8 @@ public:
     QDate date() const;
     // Whether "Выходной" is ticked.
     bool isDayOff() const;
+    // Whether the journal's date lies in a closed month (no change is possible there).
+    bool isMonthClosed() const;
 
     QTimer* gateTimer() const { return gateTimer_; }
 
@@ -55,6 +58,9 @@ public:
     void onKinds();
     void onTimesheet();
     void onSummaryReports();
+    void onHistory();
+    void onEntryHistory();
+    void onGridDoubleClicked();
     void onGateTick();
     void onReconnected();
 
@@ -73,6 +79,7 @@ private:
     DataModule* dm;
     JournalStore store_;
     QTimer* gateTimer_;
+    ClosedMonthMark* monthMark_;
     // Days of deleted entries whose posting a lost connection interrupted.
     struct UnpostedDay {
         int worker;

@@ -3,11 +3,13 @@
 
 #include "app/clock.h"
 #include "app/windows.h"
+#include "closing/closedmonthmark.h"
 #include "db/datamodule.h"
 #include "export/spreadsheet.h"
 #include "reports/timesheetlayout.h"
 #include "timesheet/timesheetgrid.h"
 #include "ui/guard.h"
+#include "ui/messages.h"
 #include "ui/waitcursor.h"
 
 #include <QApplication>
@@ -39,6 +41,9 @@ TimesheetWindow::TimesheetWindow(QWidget* parent)
     connect(ui->Button5, &QPushButton::clicked, this, guardedSlot(this, &TimesheetWindow::onRefresh));
     connect(ui->Button6, &QPushButton::clicked, this, guardedSlot(this, &TimesheetWindow::onPrint));
     connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->CloseMonthButton, &QPushButton::clicked, this, guardedSlot(this, &TimesheetWindow::onCloseOrReopenMonth));
+    // A closed month cannot be rebuilt; the window is full access's only.
+    monthMark_ = new ClosedMonthMark(*dm, ui->ClosedMark, {ui->Button1}, this);
 }
 
 TimesheetWindow::~TimesheetWindow()
@@ -156,6 +161,49 @@ void TimesheetWindow::onPeriodChanged()
         listing->open();
         models_[shift - 1]->setMonth(first);
     }
+    showMonthState();
+}
+
+void TimesheetWindow::showMonthState()
+{
+    const QDate first(selectedYear(), selectedMonth(), 1);
+    monthMark_->show(first);
+    ui->CloseMonthButton->setVisible(ClosedMonths(*dm).available());
+    ui->CloseMonthButton->setText(monthMark_->isClosed() ? QStringLiteral("Открыть месяц") : QStringLiteral("Закрыть месяц"));
+}
+
+// Closing freezes the month's journal and timesheet on the server for every workstation;
+// reopening lets them change again. Either is asked first.
+void TimesheetWindow::onCloseOrReopenMonth()
+{
+    const int month = selectedMonth();
+    const int year = selectedYear();
+    const QString label = ClosedMonths::label(year, month);
+    ClosedMonths months(*dm);
+    const bool closedNow = months.isClosed(QDate(year, month, 1));
+    if (closedNow != monthMark_->isClosed()) {
+        // Another workstation got there first: show the month as it is, change nothing.
+        showMonthState();
+        Messages::information(closedNow ? QStringLiteral("Месяц %1 уже закрыт на другом рабочем месте.").arg(label)
+                                        : QStringLiteral("Месяц %1 уже открыт на другом рабочем месте.").arg(label),
+                              QStringLiteral("Табель по времени"));
+        return;
+    }
+    if (closedNow) {
+        if (!Messages::question(QStringLiteral("Открыть месяц %1?\nЖурнал и табель этого месяца снова можно будет "
+                                               "изменять на всех рабочих местах.").arg(label),
+                                QStringLiteral("Открытие месяца")))
+            return;
+        months.reopen(year, month);
+    } else {
+        if (!Messages::question(QStringLiteral("Закрыть месяц %1?\nЗаписи журнала и табель этого месяца нельзя будет "
+                                               "добавлять, изменять, удалять и перестраивать, пока месяц не откроют.")
+                                    .arg(label),
+                                QStringLiteral("Закрытие месяца")))
+            return;
+        months.close(year, month);
+    }
+    showMonthState();
 }
 
 void TimesheetWindow::openListings()
@@ -181,6 +229,8 @@ void TimesheetWindow::onRefresh()
 // through or not; a failed rebuild leaves the month as it was.
 void TimesheetWindow::onRebuild()
 {
+    if (monthMark_->isClosed())
+        return;
     const int month = selectedMonth();
     const int year = selectedYear();
     closeListings();

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 namespace Ui { class TimesheetWindow; }
+class ClosedMonthMark;
 class DataModule;
 class QTableView;
 class TimesheetModel;
@@ -43,6 +44,7 @@ public:
     void onRebuild();
     void onExcel();
     void onPrint();
+    void onCloseOrReopenMonth();
 
 protected:
     bool event(QEvent* e) override;
@@ -52,9 +54,12 @@ private:
     void setupGrid(QTableView* grid, int shift);
     void openListings();
     void closeListings();
+    // The closed state of the chosen month: the mark, the button's caption, the rebuild.
+    void showMonthState();
 
     Ui::TimesheetWindow* ui;
     DataModule* dm;
     TimesheetStore store_;
     TimesheetModel* models_[3] = {};
+    ClosedMonthMark* monthMark_;
 };

@@ -1,6 +1,9 @@
 #include "app/sessionname.h"
 #include "support/testdb.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
 #include <QtTest>
 
 // The name the client gives its connection, and what the server keeps of it.
@@ -56,6 +59,35 @@ private slots:
         QCOMPARE(db.scalar(QStringLiteral("select current_setting('application_name')")).toString(), longest);
         db.exec(SessionName::statement(QStringLiteral("it's")));
         QCOMPARE(db.scalar(QStringLiteral("select current_setting('application_name')")).toString(), QStringLiteral("it's"));
+    }
+
+    // The name survives a lost connection: the statement that finds the server back is
+    // recorded under it too.
+    void theNameIsGivenAgainAfterAReconnect()
+    {
+        TestDatabase db(QStringLiteral("sessionname_reconnect"));
+        DataModule* dm = db.dm();
+        const QString name = SessionName::compose(20240410, 3600, Role::FullAccess);
+        dm->setApplicationName(name);
+        dm->execute(QStringLiteral("insert into accounts_dep.vid_oper(vid) values ('Резка')"));
+        const int pid = db.scalar(QStringLiteral("select pg_backend_pid()")).toInt();
+        {
+            QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("terminator"));
+            admin.setDatabaseName(db.connectionString());
+            QVERIFY(admin.open());
+            QVERIFY(QSqlQuery(admin).exec(QStringLiteral("select pg_terminate_backend(%1)").arg(pid)));
+            admin.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("terminator"));
+        dm->setProbeAfterIdle(0);
+        dm->execute(QStringLiteral("update accounts_dep.vid_oper set vid='Рубка'"));
+        QVERIFY(db.scalar(QStringLiteral("select pg_backend_pid()")).toInt() != pid);
+        const SqlRun::Result r = dm->select(QStringLiteral("select operation, app_name from accounts_dep.change_log "
+                                                           "where table_name='vid_oper' order by id"));
+        QCOMPARE(r.rows.size(), 2);
+        QCOMPARE(r.rows[0].value(1).toString(), name);
+        QCOMPARE(r.rows[1].value(0).toString(), QStringLiteral("U"));
+        QCOMPARE(r.rows[1].value(1).toString(), name);
     }
 };
 

@@ -22,10 +22,12 @@ HistoryWindow::HistoryWindow(QWidget* parent)
                                          QStringLiteral("Пользователь БД"), QStringLiteral("Рабочее место")});
     ui->Grid->verticalHeader()->setVisible(false);
     ui->Grid->verticalHeader()->setDefaultSectionSize(ui->Grid->fontMetrics().height() + 6);
-    const int widths[ColumnCount] = {130, 110, 60, 170, 90, 390, 170, 80, 100};
+    // The changes take what the other columns leave; the whole change of the chosen row
+    // is below the list.
+    const int widths[ColumnCount] = {150, 100, 60, 150, 95, 0, 200, 100, 110};
     for (int c = 0; c < ColumnCount; ++c)
         ui->Grid->setColumnWidth(c, widths[c]);
-    ui->Grid->horizontalHeader()->setStretchLastSection(true);
+    ui->Grid->horizontalHeader()->setSectionResizeMode(Changes, QHeaderView::Stretch);
     ui->DateFrom->setEnabled(false);
     ui->DateTo->setEnabled(false);
 

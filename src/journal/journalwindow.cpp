@@ -10,6 +10,7 @@
 #include "directories/operationslist.h"
 #include "directories/productslist.h"
 #include "directories/workerslist.h"
+#include "import/legacyimport.h"
 #include "journal/entryeditor.h"
 #include "journal/journalstore.h"
 #include "reports/summaryreportswindow.h"
@@ -76,7 +77,8 @@ QVector<GridColumn> journalColumns()
 }
 
 JournalWindow::JournalWindow(QWidget* parent)
-    : QDialog(parent), ui(new Ui::JournalWindow), dm(DataModule::instance()), store_(dm), gateTimer_(new QTimer(this))
+    : QDialog(parent), ui(new Ui::JournalWindow), dm(DataModule::instance()), store_(dm), gateTimer_(new QTimer(this)),
+      import_(new LegacyImport(dm, this))
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("TForm1"));
@@ -107,7 +109,8 @@ JournalWindow::JournalWindow(QWidget* parent)
     addItem(reports, QStringLiteral("N10"), QStringLiteral("Сводные отчеты"), &JournalWindow::onSummaryReports);
     addItem(menuBar, QStringLiteral("N5"), QStringLiteral("Выход"), nullptr);
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
-    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), nullptr)->setVisible(false);
+    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), &JournalWindow::onImport)->setVisible(false);
+    connect(import_, &LegacyImport::progress, ui->Label1, &QLabel::setText);
     ui->mainLayout->setMenuBar(menuBar);
 
     // The grid shows the journal of the selected shift.
@@ -384,4 +387,10 @@ void JournalWindow::paintShiftButtons()
                                       ? QStringLiteral("QRadioButton { background-color: rgb(0, 128, 0); color: white; "
                                                        "font-weight: bold; padding: 2px 6px; }")
                                       : QStringLiteral("QRadioButton { padding: 2px 6px; }"));
+}
+
+void JournalWindow::onImport()
+{
+    WaitCursor wait;
+    import_->run();
 }

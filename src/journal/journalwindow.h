@@ -8,6 +8,7 @@
 
 class Dataset;
 class DataModule;
+class LegacyImport;
 class QTimer;
 namespace Ui { class JournalWindow; }
 
@@ -55,6 +56,7 @@ public:
     void onTimesheet();
     void onSummaryReports();
     void onGateTick();
+    void onImport();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -71,4 +73,5 @@ private:
     DataModule* dm;
     JournalStore store_;
     QTimer* gateTimer_;
+    LegacyImport* import_;
 };

@@ -64,7 +64,8 @@ BlockReader::BlockReader(const QString& connectionName, const QString& sql, int 
     if (!db.isOpen())
         throw DbError(QStringLiteral("Нет подключения к базе данных"));
     const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+    // QODBC hands out its connection handle (SQLHDBC, a void*).
+    if (db.driverName() != QLatin1String("QODBC") || !handle.isValid() || !handle.constData())
         throw DbError(QStringLiteral("Подключение %1 не является подключением ODBC").arg(connectionName));
     SQLHDBC dbc = *static_cast<const SQLHDBC*>(handle.constData());
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h_->stmt)))

@@ -22,16 +22,19 @@ QString sqlTypeOf(ImportSteps::Form form)
     return QStringLiteral("text[]");
 }
 
-void openDataSource(const QString& name, const QString& connectionString, const QString& dataSource)
+void openDataSource(const QString& name, const LegacyImportStore::DataSource& source)
 {
     QSqlDatabase db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
                                                    : QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
     if (db.isOpen())
         return;
-    db.setDatabaseName(connectionString);
+    // A bare name is opened as "DSN=name;UID=user;PWD=password".
+    db.setDatabaseName(source.name);
+    db.setUserName(source.user);
+    db.setPassword(source.password);
     if (!db.open())
         throw DbError(QStringLiteral("Не удалось подключиться к источнику данных ODBC «%1».\n%2")
-                          .arg(dataSource, db.lastError().text()));
+                          .arg(source.name, db.lastError().text()).trimmed());
 }
 
 // Rows whose operation goes away go with it; the import replaces operations with
@@ -61,8 +64,8 @@ LegacyImportStore::~LegacyImportStore()
 
 void LegacyImportStore::open()
 {
-    openDataSource(legacy_, legacyConnectionString(), QStringLiteral("Tabel"));
-    openDataSource(target_, targetConnectionString(), QStringLiteral("Tabel_PgSQL"));
+    openDataSource(legacy_, legacySource());
+    openDataSource(target_, targetSource());
 }
 
 QString LegacyImportStore::mainConnection() const

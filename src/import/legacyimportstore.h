@@ -14,9 +14,16 @@ class DataModule;
 // source tables it reads, and the step transactions on the target.
 class LegacyImportStore {
 public:
-    // The data sources: the old database and the new one, as declared in odbc.ini.
-    static QString legacyConnectionString() { return QStringLiteral("DSN=Tabel;PWD=tawkidose"); }
-    static QString targetConnectionString() { return QStringLiteral("DSN=Tabel_PgSQL;UID=sys"); }
+    // The data sources, as declared in odbc.ini: the old database (the driver is given the
+    // password) and the new one (its user; a password, if the server wants one, lives in
+    // the declaration or in ~/.pgpass).
+    struct DataSource {
+        QString name;
+        QString user;
+        QString password;
+    };
+    static DataSource legacySource() { return {QStringLiteral("Tabel"), {}, QStringLiteral("tawkidose")}; }
+    static DataSource targetSource() { return {QStringLiteral("Tabel_PgSQL"), QStringLiteral("sys"), {}}; }
 
     explicit LegacyImportStore(DataModule* main);
     ~LegacyImportStore();

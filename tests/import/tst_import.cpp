@@ -24,7 +24,6 @@ class ImportTest : public QObject {
     Q_OBJECT
     std::unique_ptr<PrivateOdbc> odbc;
     std::unique_ptr<TestDatabase> db;
-    QString legacyFile;
     const QString writer = QStringLiteral("legacy_writer");
 
     void legacy(const QString& sql)
@@ -128,12 +127,14 @@ class ImportTest : public QObject {
 private slots:
     void initTestCase()
     {
-        odbc = std::make_unique<PrivateOdbc>();
+        // The data sources are declared before the first connection, with the name the
+        // first test database of the process gets.
+        const QString target = QStringLiteral("import_%1_1").arg(QCoreApplication::applicationPid());
+        odbc = std::make_unique<PrivateOdbc>(target);
         db = std::make_unique<TestDatabase>(QStringLiteral("import"));
-        legacyFile = odbc->path(QStringLiteral("legacy.db"));
-        odbc->declare(legacyFile, db->name());
+        QCOMPARE(db->name(), target);
         QSqlDatabase w = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), writer);
-        w.setDatabaseName(PrivateOdbc::sqlite(legacyFile));
+        w.setDatabaseName(odbc->legacyWriter());
         QVERIFY2(w.open(), qPrintable(w.lastError().text()));
     }
     void cleanupTestCase()
@@ -329,23 +330,6 @@ private slots:
         QCOMPARE(value(QStringLiteral("select string_agg(t::text, ';' order by id) from accounts_dep.smena t")), journal);
     }
 
-    void journalFromAnotherDatabaseOfTheMainConnection()
-    {
-        // The main connection on another database: its accounts_dep.smena is a journal
-        // like any other and is copied.
-        TestDatabase other(QStringLiteral("import_main"));
-        other.exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (31, 'Гибка')"));
-        other.exec(QStringLiteral("insert into accounts_dep.oper(id, vid, naimen, i_id) values (21, 31, 0, 11)"));
-        other.exec(QStringLiteral("insert into accounts_dep.smena(id, w_id, i_id, o_id, kol_vo, brak, data, smena, cena, color, time, ok) "
-                                  "values (77, 101, 11, 21, 9, 1, '2024-04-01', 3, 2.5, 0, 4, 'да')"));
-        other.exec(QStringLiteral("alter role sys in database %1 set search_path = accounts_dep, public").arg(other.name()));
-        other.dm()->execute(QStringLiteral("set search_path = accounts_dep, public"));
-        LegacyImport import(other.dm());
-        runImport(import);
-        QCOMPARE(value(QStringLiteral("select string_agg(concat_ws(',', id, kol_vo, brak, smena, cena, ok), ';' order by id) from accounts_dep.smena")),
-                 QStringLiteral("0,1,0,1,1,no;77,9,1,3,2.5,да"));
-    }
-
     void addingRightAfterTheImportWorks_data()
     {
         QTest::addColumn<QString>("insert");
@@ -363,7 +347,11 @@ private slots:
         LegacyImport import(db->dm());
         runImport(import);
         const int top = db->scalar(QStringLiteral("select max(id) from %1").arg(table)).toInt();
-        db->exec(insert);
+        try {
+            db->exec(insert);
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(e.message()));
+        }
         QVERIFY(db->scalar(QStringLiteral("select max(id) from %1").arg(table)).toInt() > top);
     }
 
@@ -415,6 +403,24 @@ private slots:
         QCOMPARE(recorder.shown.size(), 1);
         QVERIFY2(recorder.lastText().startsWith(QStringLiteral("Перенос данных остановлен на таблице OPER")), qPrintable(recorder.lastText()));
         QCOMPARE(label->text(), QStringLiteral("NOMENKL: 2 из 2 записей"));
+    }
+
+    // Last: the other database's data module stays the last one created.
+    void journalFromAnotherDatabaseOfTheMainConnection()
+    {
+        // The main connection on another database: its accounts_dep.smena is a journal
+        // like any other and is copied.
+        TestDatabase other(QStringLiteral("import_main"));
+        other.exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (31, 'Гибка')"));
+        other.exec(QStringLiteral("insert into accounts_dep.oper(id, vid, naimen, i_id) values (21, 31, 0, 11)"));
+        other.exec(QStringLiteral("insert into accounts_dep.smena(id, w_id, i_id, o_id, kol_vo, brak, data, smena, cena, color, time, ok) "
+                                  "values (77, 101, 11, 21, 9, 1, '2024-04-01', 3, 2.5, 0, 4, 'да')"));
+        other.exec(QStringLiteral("alter role sys in database %1 set search_path = accounts_dep, public").arg(other.name()));
+        other.dm()->execute(QStringLiteral("set search_path = accounts_dep, public"));
+        LegacyImport import(other.dm());
+        runImport(import);
+        QCOMPARE(value(QStringLiteral("select string_agg(concat_ws(',', id, kol_vo, brak, smena, cena, ok), ';' order by id) from accounts_dep.smena")),
+                 QStringLiteral("0,1,0,1,1,no;77,9,1,3,2.5,да"));
     }
 };
 

@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -111,6 +112,10 @@ JournalWindow::JournalWindow(QWidget* parent)
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
     addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), &JournalWindow::onImport)->setVisible(false);
     connect(import_, &LegacyImport::progress, ui->Label1, &QLabel::setText);
+    // A hidden item takes no keys; the administrator's way to it is Ctrl+Shift+I.
+    auto* importKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), this);
+    importKey->setObjectName(QStringLiteral("ImportKey"));
+    connect(importKey, &QShortcut::activated, this, guardedSlot(this, &JournalWindow::onImportKey));
     ui->mainLayout->setMenuBar(menuBar);
 
     // The grid shows the journal of the selected shift.
@@ -393,4 +398,13 @@ void JournalWindow::onImport()
 {
     WaitCursor wait;
     import_->run();
+}
+
+void JournalWindow::onImportKey()
+{
+    if (Roles::fromCode(RoleCode) != Role::FullAccess)
+        return;
+    if (Messages::question(QStringLiteral("Заменить табель, справочники и журнал данными старой базы (Tabel)?"),
+                           QStringLiteral("Импорт")))
+        onImport();
 }

@@ -57,6 +57,7 @@ public:
     void onSummaryReports();
     void onGateTick();
     void onImport();
+    void onImportKey();
 
 protected:
     void showEvent(QShowEvent* e) override;

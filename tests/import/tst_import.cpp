@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -403,6 +404,34 @@ private slots:
         QCOMPARE(recorder.shown.size(), 1);
         QVERIFY2(recorder.lastText().startsWith(QStringLiteral("Перенос данных остановлен на таблице OPER")), qPrintable(recorder.lastText()));
         QCOMPARE(label->text(), QStringLiteral("NOMENKL: 2 из 2 записей"));
+    }
+
+    void administratorsKeyAsksUnderFullAccessOnly_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<int>("journalRows");
+        QTest::newRow("full access, yes") << "0583" << true << 1 << 2;
+        QTest::newRow("full access, no") << "0583" << false << 1 << 1;
+        QTest::newRow("foreman") << "quolbin" << true << 0 << 1;
+        QTest::newRow("planner") << "brivel" << true << 0 << 1;
+    }
+    void administratorsKeyAsksUnderFullAccessOnly()
+    {
+        QFETCH(QString, code);
+        QFETCH(bool, answer);
+        QFETCH(int, questions);
+        QFETCH(int, journalRows);
+        Messages::Recorder recorder(answer);
+        JournalWindow window;
+        auto* key = window.findChild<QShortcut*>(QStringLiteral("ImportKey"));
+        QVERIFY(key);
+        QCOMPARE(key->key(), QKeySequence(QStringLiteral("Ctrl+Shift+I")));
+        window.RoleCode = code;
+        window.onImportKey();
+        QCOMPARE(recorder.shown.size(), questions);
+        QCOMPARE(value(QStringLiteral("select count(*) from accounts_dep.smena where id>0")).toInt(), journalRows);
     }
 
     // Last: the other database's data module stays the last one created.

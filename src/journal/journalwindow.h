@@ -9,6 +9,7 @@
 
 class Dataset;
 class DataModule;
+class LegacyImport;
 class QTimer;
 namespace Ui { class JournalWindow; }
 
@@ -57,6 +58,8 @@ public:
     void onSummaryReports();
     void onGateTick();
     void onReconnected();
+    void onImport();
+    void onImportKey();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -80,4 +83,5 @@ private:
         QDate day;
     };
     QVector<UnpostedDay> unpostedDays_;
+    LegacyImport* import_;
 };

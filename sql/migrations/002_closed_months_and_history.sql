@@ -207,5 +207,15 @@ begin
                    'execute function accounts_dep.track_changes(%2$s)', t.name, args);
     execute format('create or replace trigger %1$s_track_trunc after truncate on accounts_dep.%1$s '
                    'for each statement execute function accounts_dep.log_truncate()', t.name);
+    -- Also in a session that switched ordinary triggers off (session_replication_role =
+    -- replica, as the legacy import does to copy tables in the old order): closed means
+    -- closed, and every change is traced.
+    execute format('alter table accounts_dep.%1$s enable always trigger %1$s_track_ins', t.name);
+    execute format('alter table accounts_dep.%1$s enable always trigger %1$s_track_upd', t.name);
+    execute format('alter table accounts_dep.%1$s enable always trigger %1$s_track_del', t.name);
+    execute format('alter table accounts_dep.%1$s enable always trigger %1$s_track_trunc', t.name);
   end loop;
 end $$;
+alter table accounts_dep.smena enable always trigger smena_closed_trunc;
+alter table accounts_dep.h_tabel enable always trigger h_tabel_closed_trunc;
+alter table accounts_dep.change_log enable always trigger change_log_guard;

@@ -12,6 +12,7 @@
 #include "directories/productslist.h"
 #include "directories/workerslist.h"
 #include "history/historywindow.h"
+#include "import/legacyimport.h"
 #include "journal/entryeditor.h"
 #include "journal/journalstore.h"
 #include "reports/summaryreportswindow.h"
@@ -29,6 +30,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -80,7 +82,8 @@ QVector<GridColumn> journalColumns()
 }
 
 JournalWindow::JournalWindow(QWidget* parent)
-    : QDialog(parent), ui(new Ui::JournalWindow), dm(DataModule::instance()), store_(dm), gateTimer_(new QTimer(this))
+    : QDialog(parent), ui(new Ui::JournalWindow), dm(DataModule::instance()), store_(dm), gateTimer_(new QTimer(this)),
+      import_(new LegacyImport(dm, this))
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("TForm1"));
@@ -112,7 +115,12 @@ JournalWindow::JournalWindow(QWidget* parent)
     addItem(reports, QStringLiteral("N13"), QStringLiteral("&История изменений"), &JournalWindow::onHistory);
     addItem(menuBar, QStringLiteral("N5"), QStringLiteral("&Выход"), nullptr);
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
-    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("&Импорт"), nullptr)->setVisible(false);
+    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("&Импорт"), &JournalWindow::onImport)->setVisible(false);
+    connect(import_, &LegacyImport::progress, ui->Label1, &QLabel::setText);
+    // A hidden item takes no keys; the administrator's way to it is Ctrl+Shift+I.
+    auto* importKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), this);
+    importKey->setObjectName(QStringLiteral("ImportKey"));
+    connect(importKey, &QShortcut::activated, this, guardedSlot(this, &JournalWindow::onImportKey));
     ui->mainLayout->setMenuBar(menuBar);
 
     // The grid shows the journal of the selected shift.
@@ -472,4 +480,19 @@ void JournalWindow::paintShiftButtons()
                                       ? QStringLiteral("QRadioButton { background-color: rgb(0, 128, 0); color: white; "
                                                        "font-weight: bold; padding: 2px 6px; }")
                                       : QStringLiteral("QRadioButton { padding: 2px 6px; }"));
+}
+
+void JournalWindow::onImport()
+{
+    WaitCursor wait;
+    import_->run();
+}
+
+void JournalWindow::onImportKey()
+{
+    if (Roles::fromCode(RoleCode) != Role::FullAccess)
+        return;
+    if (Messages::question(QStringLiteral("Заменить табель, справочники и журнал данными старой базы (Tabel)?"),
+                           QStringLiteral("Импорт")))
+        onImport();
 }

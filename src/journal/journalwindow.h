@@ -10,6 +10,7 @@
 class ClosedMonthMark;
 class Dataset;
 class DataModule;
+class LegacyImport;
 class QTimer;
 namespace Ui { class JournalWindow; }
 
@@ -63,6 +64,8 @@ public:
     void onGridDoubleClicked();
     void onGateTick();
     void onReconnected();
+    void onImport();
+    void onImportKey();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -87,4 +90,5 @@ private:
         QDate day;
     };
     QVector<UnpostedDay> unpostedDays_;
+    LegacyImport* import_;
 };

@@ -261,6 +261,28 @@ private slots:
         QCOMPARE(payRows(), before);
     }
 
+    // A session that switches ordinary triggers off (as the legacy import does to copy
+    // tables in the old order) still meets the closed month, and is still traced.
+    void switchingTriggersOffDoesNotGetAround()
+    {
+        seed();
+        closeMarch();
+        const QString before = payRows();
+        const QString block = QStringLiteral(
+            "do $b$ begin set local session_replication_role = replica; %1; end $b$");
+        QVERIFY(refusal(block.arg(withKeys(QStringLiteral("delete from accounts_dep.h_tabel where month=3 and year=2024"))))
+                    .contains(kMarchClosed));
+        QVERIFY(refusal(block.arg(withKeys(QStringLiteral("delete from accounts_dep.smena where id=%MARCH%"))))
+                    .contains(kMarchClosed));
+        QCOMPARE(payRows(), before);
+        const qint64 last = db->scalar(QStringLiteral("select max(id) from accounts_dep.change_log")).toLongLong();
+        QCOMPARE(refusal(block.arg(withKeys(QStringLiteral("update accounts_dep.h_tabel set d2=3 where month=4 and year=2024 and w_id=%IVANOV%")))),
+                 QString());
+        QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.change_log where id > %1 and table_name='h_tabel'").arg(last)), 1);
+        QVERIFY(!refusal(QStringLiteral("do $b$ begin set local session_replication_role = replica; "
+                                        "delete from accounts_dep.change_log; end $b$")).isEmpty());
+    }
+
     // Who closed a month is the server's record, not what the client says.
     void closingIsStampedByTheServer()
     {

@@ -48,6 +48,8 @@ check "Russian names sort as people expect" \
 check "every schema change is recorded as applied" \
   [ "$(sql deploy_fresh "select name from accounts_dep.schema_migration order by name")" = "$MIGRATIONS" ]
 check "a change is recorded as applied" [ -n "$MIGRATIONS" ]
+check "sys may switch the reference checks off for the legacy import" \
+  [ "$(sql postgres "select count(*) from pg_parameter_acl, aclexplode(paracl) a where parname = 'session_replication_role' and pg_get_userbyid(a.grantee) = 'sys' and a.privilege_type = 'SET'")" = 1 ]
 
 echo "== an existing database is refused and left as it was"
 as_sys deploy_fresh "insert into accounts_dep.vid_oper(vid) values ('ОТМЕТКА')"

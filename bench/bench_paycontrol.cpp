@@ -9,6 +9,7 @@
 #include "history/historystore.h"
 #include "support/testdb.h"
 #include "timesheet/hoursposting.h"
+#include "timesheet/timesheetstore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -145,6 +146,8 @@ int main(int argc, char* argv[])
     char what[80];
     std::snprintf(what, sizeof what, "rebuild a month (%d rows, set-based)", monthRows);
     compare(what, 5, [&](int) { rebuildMonth(db, 5, 2023); });
+    TimesheetStore timesheet(dm);
+    compare("rebuild a month as the timesheet window does", 5, [&](int) { timesheet.rebuildMonth(5, 2023, {}); });
 
     // The history list on a million rows.
     timer.restart();

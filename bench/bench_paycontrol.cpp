@@ -7,6 +7,7 @@
 #include "db/datamodule.h"
 #include "db/sqltext.h"
 #include "history/historystore.h"
+#include "plantdata.h"
 #include "support/testdb.h"
 #include "timesheet/hoursposting.h"
 #include "timesheet/timesheetstore.h"
@@ -21,19 +22,6 @@
 #include <vector>
 
 namespace {
-
-double medianMs(int runs, const std::function<void()>& action)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        action();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // A plant of the given size with three months of journal (2023-04..06): every worker
 // has four entries a working day in one of the four shifts.

@@ -25,8 +25,9 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     // The changes take what the other columns leave; the whole change of the chosen row
     // is below the list.
     const int widths[ColumnCount] = {150, 100, 60, 150, 95, 0, 200, 100, 110};
+    // Never narrower than the column's own title.
     for (int c = 0; c < ColumnCount; ++c)
-        ui->Grid->setColumnWidth(c, widths[c]);
+        ui->Grid->setColumnWidth(c, qMax(widths[c], ui->Grid->horizontalHeader()->sectionSizeHint(c)));
     ui->Grid->horizontalHeader()->setSectionResizeMode(Changes, QHeaderView::Stretch);
     ui->DateFrom->setEnabled(false);
     ui->DateTo->setEnabled(false);

@@ -255,17 +255,20 @@ void TimesheetWindow::onRebuild()
     std::rethrow_exception(failure);
 }
 
-void TimesheetWindow::onExcel()
+Dataset* TimesheetWindow::openMonthSums()
 {
-    TimesheetLayout* layout = appWindows().timesheetLayout;
-    Dataset* rows = layout->H_Tabel;
+    Dataset* rows = appWindows().timesheetLayout->H_Tabel;
     rows->close();
     rows->setParam(QStringLiteral("mnth"), selectedMonth());
     rows->setParam(QStringLiteral("yea"), selectedYear());
-    {
-        WaitCursor wait;
-        rows->open();
-    }
+    WaitCursor wait;
+    rows->open();
+    return rows;
+}
+
+void TimesheetWindow::onExcel()
+{
+    Dataset* rows = openMonthSums();
     auto closeRows = qScopeGuard([rows] { rows->close(); });
     Spreadsheet& excel = Spreadsheet::timesheet();
     if (excel.OpenWorkbook(QString()) != 1)
@@ -303,14 +306,7 @@ void TimesheetWindow::onExcel()
 void TimesheetWindow::onPrint()
 {
     TimesheetLayout* layout = appWindows().timesheetLayout;
-    Dataset* rows = layout->H_Tabel;
-    rows->close();
-    rows->setParam(QStringLiteral("mnth"), selectedMonth());
-    rows->setParam(QStringLiteral("yea"), selectedYear());
-    {
-        WaitCursor wait;
-        rows->open();
-    }
+    Dataset* rows = openMonthSums();
     const QString period = monthName(selectedMonth()) + u' ' + ui->ComboBox2->currentText();
     layout->setPeriod(period + QStringLiteral(" г."));
     // The report keeps its own copy of the rows: the query is closed whatever happens.

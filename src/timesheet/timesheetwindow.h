@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QStringList>
 
+class Dataset;
+
 namespace Ui { class TimesheetWindow; }
 class ClosedMonthMark;
 class DataModule;
@@ -53,6 +55,8 @@ private:
     void fillYears();
     void setupGrid(QTableView* grid, int shift);
     void openListings();
+    // The month summed over all shifts, in the print layout's query, opened.
+    Dataset* openMonthSums();
     void closeListings();
     // The closed state of the chosen month: the mark, the button's caption, the rebuild.
     void showMonthState();

@@ -25,9 +25,7 @@ void Dataset::open()
     if (open_)
         return;
     wanted_ = true;
-    SqlRun::Result result = SqlRun::select(connectionName_, sql_, params_);
-    fields_ = result.fields;
-    rows_ = std::move(result.rows);
+    table_ = std::make_shared<const SqlRun::Table>(SqlRun::selectTable(connectionName_, sql_, params_));
     open_ = true;
     applyFilter();
 }
@@ -35,10 +33,10 @@ void Dataset::open()
 void Dataset::close()
 {
     wanted_ = false;
-    if (!open_ && rows_.isEmpty())
+    if (!open_ && !table_)
         return;
     open_ = false;
-    rows_.clear();
+    table_.reset();
     visible_.clear();
     current_ = -1;
     emit rowsReset();
@@ -62,16 +60,28 @@ QVariant Dataset::value(const QString& field) const
 
 QVariant Dataset::valueAt(int row, const QString& field) const
 {
-    if (row < 0 || row >= visible_.size())
+    return valueAt(row, fieldIndex(field));
+}
+
+QVariant Dataset::valueAt(int row, int column) const
+{
+    if (row < 0 || row >= visible_.size() || column < 0 || column >= table_->columnCount())
         return {};
-    return rows_[visible_[row]].value(field);
+    return table_->value(visible_[row], column);
+}
+
+int Dataset::fieldIndex(const QString& field) const
+{
+    return table_ ? table_->indexOf(field) : -1;
 }
 
 QSqlRecord Dataset::record(int row) const
 {
+    if (!table_)
+        return {};
     if (row < 0 || row >= visible_.size())
-        return fields_;
-    return rows_[visible_[row]];
+        return table_->fields;
+    return table_->record(visible_[row]);
 }
 
 QSqlRecord Dataset::currentRecord() const
@@ -82,8 +92,9 @@ QSqlRecord Dataset::currentRecord() const
 QStringList Dataset::fieldNames() const
 {
     QStringList names;
-    for (int i = 0; i < fields_.count(); ++i)
-        names << fields_.fieldName(i);
+    if (table_)
+        for (int i = 0; i < table_->columnCount(); ++i)
+            names << table_->fields.fieldName(i);
     return names;
 }
 
@@ -104,8 +115,10 @@ void Dataset::clearFilter()
 void Dataset::applyFilter()
 {
     visible_.clear();
-    for (int i = 0; i < rows_.size(); ++i)
-        if (!filter_ || filter_(rows_[i]))
+    const int count = table_ ? table_->rowCount() : 0;
+    visible_.reserve(count);
+    for (int i = 0; i < count; ++i)
+        if (!filter_ || filter_(table_->record(i)))
             visible_.push_back(i);
     current_ = visible_.isEmpty() ? -1 : 0;
     emit rowsReset();
@@ -115,8 +128,11 @@ void Dataset::applyFilter()
 bool Dataset::locate(const QString& field, const QVariant& value, Qt::CaseSensitivity cs)
 {
     const QString wanted = value.toString().trimmed();
+    const int column = fieldIndex(field);
+    if (column < 0)
+        return false;
     for (int row = 0; row < visible_.size(); ++row) {
-        if (rows_[visible_[row]].value(field).toString().trimmed().compare(wanted, cs) == 0) {
+        if (table_->value(visible_[row], column).toString().trimmed().compare(wanted, cs) == 0) {
             setRecNo(row + 1);
             return true;
         }

@@ -6,6 +6,9 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
+
+#include "db/sqlrun.h"
 
 // A named query whose result is a static snapshot: rows are read when it is opened and
 // nothing refreshes by itself; close and open it again for fresh rows. Parameters are
@@ -51,9 +54,17 @@ public:
     // A field of the current row; an invalid QVariant when there is no current row.
     QVariant value(const QString& field) const;
     QVariant valueAt(int row, const QString& field) const;   // row counts from 0
+    // By the field's index (fieldIndex()), for callers that read many rows.
+    QVariant valueAt(int row, int column) const;
+    int fieldIndex(const QString& field) const;                // -1 when there is none
     QSqlRecord record(int row) const;                          // row counts from 0
     QSqlRecord currentRecord() const;
     QStringList fieldNames() const;
+
+    // The rows read and the visible ones among them (indexes into the table), for a
+    // snapshot that outlives a re-opening: the table itself is never changed.
+    std::shared_ptr<const SqlRun::Table> table() const { return table_; }
+    QVector<int> visibleRows() const { return visible_; }
 
     void setFilter(const RowFilter& filter);
     void clearFilter();
@@ -77,8 +88,7 @@ private:
     QMap<QString, QVariant> params_;
     bool open_ = false;
     bool wanted_ = false;
-    QSqlRecord fields_;
-    QVector<QSqlRecord> rows_;
+    std::shared_ptr<const SqlRun::Table> table_;
     QVector<int> visible_;
     int current_ = -1;
     RowFilter filter_;

@@ -23,9 +23,25 @@ struct Result {
     QVector<QSqlRecord> rows;
 };
 
+// The rows of a select held compactly: row r's value of column c at
+// values[r * columnCount() + c]. Lists and journals are read this way; a record per row
+// costs more than reading the row did.
+struct Table {
+    QSqlRecord fields;   // names and types, null values
+    QVector<QVariant> values;
+
+    int columnCount() const { return int(fields.count()); }
+    int rowCount() const { return columnCount() == 0 ? 0 : int(values.size() / columnCount()); }
+    const QVariant& value(int row, int column) const { return values[qsizetype(row) * columnCount() + column]; }
+    // The index of a column by name, ignoring case as QSqlRecord does; -1 when none.
+    int indexOf(const QString& name) const;
+    QSqlRecord record(int row) const;
+};
+
 using Params = QMap<QString, QVariant>;
 
 Result select(const QString& connectionName, const QString& sql, const Params& params = {});
+Table selectTable(const QString& connectionName, const QString& sql, const Params& params = {});
 // Returns the number of rows the statement changed.
 int execute(const QString& connectionName, const QString& sql, const Params& params = {});
 

@@ -25,21 +25,20 @@ int RowTable::fieldIndex(const QString& name) const
 }
 
 DatasetRows::DatasetRows(const Dataset& dataset)
+    : table_(dataset.table()), rows_(dataset.visibleRows())
 {
-    const int count = dataset.recordCount();
-    rows_.reserve(count);
-    for (int row = 0; row < count; ++row)
-        rows_.push_back(dataset.record(row));
-    if (!rows_.isEmpty())
-        fields_ = rows_.first();
-    else
-        for (const QString& name : dataset.fieldNames())
-            fields_.append(QSqlField(name));
+    if (!table_)
+        names_ = dataset.fieldNames();
 }
 
 int DatasetRows::fieldIndex(const QString& name) const
 {
-    return fields_.indexOf(name);
+    if (table_)
+        return table_->indexOf(name);
+    for (int i = 0; i < names_.size(); ++i)
+        if (names_[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
 }
 
 }

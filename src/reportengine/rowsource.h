@@ -4,6 +4,9 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <memory>
+
+#include "db/sqlrun.h"
 
 class Dataset;
 
@@ -44,11 +47,15 @@ public:
 
     int rowCount() const override { return int(rows_.size()); }
     int fieldIndex(const QString& name) const override;
-    QVariant value(int row, int field) const override { return rows_[row].value(field); }
+    QVariant value(int row, int field) const override
+    {
+        return table_ && field >= 0 ? table_->value(rows_[row], field) : QVariant();
+    }
 
 private:
-    QSqlRecord fields_;
-    QVector<QSqlRecord> rows_;
+    std::shared_ptr<const SqlRun::Table> table_;
+    QStringList names_;   // of a dataset that was never opened
+    QVector<int> rows_;
 };
 
 }

@@ -1,0 +1,59 @@
+#pragma once
+#include <QMap>
+#include <QSqlRecord>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+
+// One statement prepared on an open QODBC connection through the ODBC API itself, to be
+// run again and again. QSqlQuery asks the driver, on every run, for the base table of
+// each column, which makes the PostgreSQL driver parse the statement's text each time,
+// and then reads the rows a driver call and a field lookup per value; a journal of a few
+// hundred rows spent most of its time there. Here a select's rows come in blocks, each
+// column bound to a buffer of its C type, and the values come out as QSqlQuery would
+// give them: the same types, typed nulls, whole texts however long.
+//
+// Parameters are named in the text as ":name" and bound with the types QODBC would give
+// them. Nothing here throws: a refusal leaves sqlState() and errorText() set.
+class OdbcStatement {
+public:
+    using Params = QMap<QString, QVariant>;
+
+    // Prepares the text on the connection's ODBC handle (SQLHDBC).
+    OdbcStatement(void* connectionHandle, const QString& sql);
+    ~OdbcStatement();
+    OdbcStatement(const OdbcStatement&) = delete;
+    OdbcStatement& operator=(const OdbcStatement&) = delete;
+
+    bool isPrepared() const { return prepared_; }
+    bool execute(const Params& params);
+    // The columns of the last run's result; empty for a statement without one.
+    QSqlRecord fields();
+    // Every row of the last run's result; false with the driver's words when a block
+    // cannot be read. The cursor is closed afterwards either way.
+    // Values are appended row after row, fields.count() to a row.
+    bool fetchAll(const QSqlRecord& fields, QVector<QVariant>* values);
+    // Rows changed by the last run of a writing statement.
+    int rowsAffected();
+    void closeCursor();
+
+    QString sqlState() const { return sqlState_; }
+    QString errorText() const { return errorText_; }
+
+    // The text with its ":name" placeholders turned into "?" and their names in order;
+    // quoted texts and names and "::" casts are left alone.
+    static QString positional(const QString& sql, QStringList* names);
+
+private:
+    bool check(short rc);
+
+    struct Buffers;   // the columns' bound buffers, kept for the next run
+    std::unique_ptr<Buffers> buffers_;
+    void* statement_ = nullptr;
+    bool prepared_ = false;
+    QStringList names_;
+    QString sqlState_;
+    QString errorText_;
+};

@@ -13,10 +13,10 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's wide characters 
 namespace {
 
 // The buffers of one block come to about this many bytes, a wide row taking fewer rows.
-constexpr SQLLEN kBlockBytes = 512 * 1024;
+constexpr SQLLEN kBlockBytes = 128 * 1024;
 constexpr SQLULEN kMaxRowsPerBlock = 500;
 // Texts are bound this wide at most; a longer value is read whole on its own.
-constexpr SQLLEN kMaxBoundChars = 2048;
+constexpr SQLLEN kMaxBoundChars = 1024;
 
 SQLHSTMT handleOf(void* statement)
 {

@@ -107,7 +107,20 @@ bool autocommitOff(const QSqlDatabase& db)
     return SQL_SUCCEEDED(r) && autocommit == SQL_AUTOCOMMIT_OFF;
 }
 
-QString cleanedText(QString text);
+QString cleanedText(QString text)
+{
+    // The driver appends its own line to the server's message; the user needs only the
+    // server's words.
+    static const QString driverTail = QStringLiteral("Error while executing the query");
+    text = text.trimmed();
+    if (text.endsWith(driverTail) && text.size() > driverTail.size()) {
+        text.chop(driverTail.size());
+        text = text.trimmed();
+        if (text.endsWith(u';'))
+            text.chop(1);
+    }
+    return text;
+}
 
 QString errorText(const QSqlError& error)
 {
@@ -218,35 +231,19 @@ void forgetStatement(Link* link, const QString& sql)
 }
 
 // The plan of a kept statement no longer fits the tables (a column was added or changed
-// since it was prepared). The server refuses it before running it, so preparing it anew
+// since it was prepared; the server says "cached plan must not change result type", in
+// the server's language). The server refuses it before running it, so preparing it anew
 // and sending it once more runs it exactly once.
 bool planOutdated(const OdbcStatement& statement)
 {
-    return statement.sqlState() == QLatin1String("0A000") && statement.errorText().contains(QLatin1String("cached plan"));
+    return statement.sqlState() == QLatin1String("0A000");
 }
 
-QString cleanedText(QString text)
+// Turns a refusal into DbError, marking the connection broken when the refusal was its
+// loss.
+[[noreturn]] void refuse(QSqlDatabase& db, Link* link, const QString& state, const QString& words,
+                         const QString& connectionName, bool writes)
 {
-    // The driver appends its own line to the server's message; the user needs only the
-    // server's words.
-    static const QString driverTail = QStringLiteral("Error while executing the query");
-    text = text.trimmed();
-    if (text.endsWith(driverTail) && text.size() > driverTail.size()) {
-        text.chop(driverTail.size());
-        text = text.trimmed();
-        if (text.endsWith(u';'))
-            text.chop(1);
-    }
-    return text;
-}
-
-// Turns a refusal of the statement into DbError, marking the connection broken when the
-// refusal was its loss.
-[[noreturn]] void refuse(QSqlDatabase& db, Link* link, const OdbcStatement& statement, const QString& connectionName,
-                         bool writes)
-{
-    const QString state = statement.sqlState();
-    const QString words = cleanedText(statement.errorText());
     if (DbError::kindOf(state) == DbError::Kind::Connection || connectionDead(db)) {
         if (link) {
             link->broken = true;
@@ -264,6 +261,12 @@ QString cleanedText(QString text)
     throw e;
 }
 
+[[noreturn]] void refuse(QSqlDatabase& db, Link* link, const OdbcStatement& statement, const QString& connectionName,
+                         bool writes)
+{
+    refuse(db, link, statement.sqlState(), cleanedText(statement.errorText()), connectionName, writes);
+}
+
 // Runs a prepared statement, kept on the connection for its next run: the server parses
 // and plans a text once, and no deallocation follows every run.
 std::shared_ptr<OdbcStatement> runPrepared(const QString& connectionName, const QString& sql, const Params& params,
@@ -279,7 +282,8 @@ std::shared_ptr<OdbcStatement> runPrepared(const QString& connectionName, const 
     bool fresh = false;
     std::shared_ptr<OdbcStatement> statement = statementFor(db, link.get(), sql, &fresh);
     bool ok = statement->execute(params);
-    if (!ok && !fresh && !(link && link->transactionOpen) && planOutdated(*statement)) {
+    const bool inTransaction = (link && link->transactionOpen) || autocommitOff(db);
+    if (!ok && !fresh && !inTransaction && planOutdated(*statement)) {
         forgetStatement(link.get(), sql);
         statement = statementFor(db, link.get(), sql, &fresh);
         ok = statement->execute(params);
@@ -310,22 +314,7 @@ int runDirect(const QString& connectionName, const QString& sql)
             link->lastAnswer.start();
         return query.numRowsAffected();
     }
-    const QString state = sqlStateOf(query);
-    const QString words = errorText(query.lastError());
-    if (DbError::kindOf(state) == DbError::Kind::Connection || connectionDead(db)) {
-        if (link) {
-            link->broken = true;
-            link->dropStatements();
-        }
-        DbError e = lost(state, words, connectionName);
-        e.setOutcomeUnknown();
-        throw e;
-    }
-    if (link)
-        link->lastAnswer.start();
-    DbError e(state, words);
-    e.setConnectionName(connectionName);
-    throw e;
+    refuse(db, link.get(), sqlStateOf(query), errorText(query.lastError()), connectionName, true);
 }
 
 }

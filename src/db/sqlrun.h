@@ -9,6 +9,11 @@
 // Runs one statement on a named connection and turns a refusal into DbError.
 // Every statement of the client goes through here.
 //
+// Selects, and statements with parameters, run prepared (OdbcStatement), and a
+// connection opened through open() keeps them by their text for the next run: the server
+// parses each text once and plans it for the values of each run. Other statements
+// (fixtures, schema scripts) are sent as they are.
+//
 // A connection opened through open() finds its way back after the server was restarted
 // or the network blinked: before a statement is sent, a connection that is known to be
 // broken, or that has not answered for a while, is checked with a probe and opened

@@ -12,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlResult>
+#include <malloc.h>
 #include <memory>
 
 #include <sql.h>
@@ -367,24 +368,31 @@ int execute(const QString& connectionName, const QString& sql, const Params& par
     return changed;
 }
 
-// Without TZ the C library checks /etc/localtime again for every local date-time it
-// makes, and a journal makes one per row. Naming the same file once spares those checks;
-// a zone the user chose stays as it is.
-static void nameTheLocalZoneOnce()
+// Settings of the process that reading rows depends on, made before the first
+// connection opens:
+// - Without TZ the C library checks /etc/localtime again for every local date-time it
+//   makes, and a journal makes one per row. Naming the same file once spares those
+//   checks; a zone the user chose stays as it is.
+// - A list's rows come to a few hundred kilobytes, which the C library would take from
+//   the system and give back on every re-read, paying a page fault per page each time
+//   (a fifth of the reading). Blocks up to 1 MB are kept in the heap instead, and up to
+//   16 MB of freed heap is kept for the next list.
+static void prepareProcessOnce()
 {
-    static const bool named = [] {
-        if (qEnvironmentVariableIsSet("TZ") || !QFile::exists(QStringLiteral("/etc/localtime")))
-            return false;
-        qputenv("TZ", ":/etc/localtime");
+    static const bool prepared = [] {
+        if (!qEnvironmentVariableIsSet("TZ") && QFile::exists(QStringLiteral("/etc/localtime")))
+            qputenv("TZ", ":/etc/localtime");
+        mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024);
         return true;
     }();
-    Q_UNUSED(named);
+    Q_UNUSED(prepared);
 }
 
 bool open(const QString& connectionName, const QString& connectionString, QString* error,
           std::function<void()> onReopened)
 {
-    nameTheLocalZoneOnce();
+    prepareProcessOnce();
     QSqlDatabase db = QSqlDatabase::contains(connectionName)
         ? QSqlDatabase::database(connectionName, false)
         : QSqlDatabase::addDatabase(QStringLiteral("QODBC"), connectionName);

@@ -157,7 +157,8 @@ int main(int argc, char* argv[])
                 statements = s.statements;
             }
             const QString what = QStringLiteral("%1, %2 (%3 rows, %4 pages)").arg(QLatin1String(e.name), QLatin1String(period.name)).arg(r.rows).arg(r.pages);
-            const QString how = QStringLiteral("server log, %1 statements").arg(statements);
+            const QString how = statements == 1 ? QStringLiteral("server log, 1 statement")
+                                                : QStringLiteral("server log, %1 statements").arg(statements);
             Bench::row(what + QStringLiteral(": first page"), Bench::median(firstPage), Bench::median(server), QStringLiteral("ms"),
                        QStringLiteral("x2"), how);
             Bench::row(what + QStringLiteral(": whole"), Bench::median(whole), Bench::median(server), QStringLiteral("ms"),

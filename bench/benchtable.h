@@ -93,10 +93,11 @@ struct Measure {
 // Runs the work `warmup` times, then `runs` times timed, each under an application name
 // of its own; before() runs untimed ahead of each repetition, its statements under a name
 // of no work. Answers the program's median and the server's median.
-inline Measure measure(DataModule* dm, const QString& work, int runs, const std::function<void()>& action,
-                       int warmup = 3, const std::function<void()>& before = {})
+// nameConnection gives the measured connection its application_name.
+inline Measure measure(const std::function<void(const QString&)>& nameConnection, const QString& work, int runs,
+                       const std::function<void()>& action, int warmup = 3, const std::function<void()>& before = {})
 {
-    dm->setApplicationName(QStringLiteral("bench warm-up"));
+    nameConnection(QStringLiteral("bench warm-up"));
     for (int i = 0; i < warmup; ++i) {
         if (before)
             before();
@@ -106,16 +107,16 @@ inline Measure measure(DataModule* dm, const QString& work, int runs, const std:
     std::vector<double> program;
     for (int i = 0; i < runs; ++i) {
         if (before) {
-            dm->setApplicationName(QStringLiteral("bench between"));
+            nameConnection(QStringLiteral("bench between"));
             before();
         }
-        dm->setApplicationName(QStringLiteral("bench %1 #%2").arg(work).arg(i));
+        nameConnection(QStringLiteral("bench %1 #%2").arg(work).arg(i));
         QElapsedTimer timer;
         timer.start();
         action();
         program.push_back(timer.nsecsElapsed() / 1e6);
     }
-    dm->setApplicationName(QStringLiteral("bench"));
+    nameConnection(QStringLiteral("bench"));
     Measure m;
     m.program = median(program);
     if (!log.available())
@@ -133,6 +134,12 @@ inline Measure measure(DataModule* dm, const QString& work, int runs, const std:
     return m;
 }
 
+inline Measure measure(DataModule* dm, const QString& work, int runs, const std::function<void()>& action,
+                       int warmup = 3, const std::function<void()>& before = {})
+{
+    return measure([dm](const QString& name) { dm->setApplicationName(name); }, work, runs, action, warmup, before);
+}
+
 // One row of bench/run's table, on its own line for bench/run to collect:
 //   @row|work|program|server|unit|goal|how the server's figure was had
 // goal: "x1.5" (program within 1.5 times the server), "<150" (program below 150), or ""
@@ -140,15 +147,16 @@ inline Measure measure(DataModule* dm, const QString& work, int runs, const std:
 inline void row(const QString& work, double program, double server, const QString& unit, const QString& goal,
                 const QString& how)
 {
-    std::printf("@row|%s|%.3f|%.3f|%s|%s|%s\n", qPrintable(work), program, server, qPrintable(unit), qPrintable(goal),
-                qPrintable(how));
+    // Figures with a point whatever the locale of the process.
+    std::printf("@row|%s|%s|%s|%s|%s|%s\n", qPrintable(work), qPrintable(QString::number(program, 'f', 3)),
+                qPrintable(QString::number(server, 'f', 3)), qPrintable(unit), qPrintable(goal), qPrintable(how));
     std::fflush(stdout);
 }
 
 inline void row(const QString& work, const Measure& m, const QString& goal)
 {
     row(work, m.program, m.server, QStringLiteral("ms"), goal,
-        QStringLiteral("server log, %1 statements").arg(m.statements));
+        m.statements == 1 ? QStringLiteral("server log, 1 statement") : QStringLiteral("server log, %1 statements").arg(m.statements));
 }
 
 }

@@ -68,6 +68,11 @@ if [ -z "$("${BENCH_PSQL[@]}" -d postgres -tAc "select 1 from pg_database where 
   "${BENCH_PSQL[@]}" -d postgres -c "alter database ${TEMPLATE}_new rename to $TEMPLATE"
 fi
 
+# Databases generated for an older schema or generator are of no further use.
+for stale in $("${BENCH_PSQL[@]}" -d postgres -tAc "select datname from pg_database where (datname like 'plant\_%' or datname like 'bench\_template\_%') and datname not like '%$BENCH_KEY%'"); do
+  "${BENCH_PSQL[@]}" -d postgres -c "drop database if exists $stale" >/dev/null 2>&1 || true
+done
+
 export ODBCSYSINI="$BENCH_HOME/odbc"
 export TABEL_TEST_PORT="$PORT"
 export TABEL_TEST_TEMPLATE="$TEMPLATE"

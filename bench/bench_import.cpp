@@ -4,6 +4,7 @@
 // target is declared as the data source "Tabel_PgSQL" in a private odbc.ini.
 //
 //   bench_import [journal rows]
+#include "benchtable.h"
 #include "import/importsteps.h"
 #include "import/legacyimport.h"
 #include "import/privateodbc.h"
@@ -95,7 +96,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "the import copied %d rows of %d\n", copied, rows);
         return 1;
     }
-    std::printf("%-40s %10s %10s %8s\n", "journal rows", "import s", "COPY s", "ratio");
-    std::printf("%-40d %10.2f %10.2f %7.2fx\n", rows, importSeconds / runs, copySeconds / runs, importSeconds / copySeconds);
+    Bench::row(QStringLiteral("legacy import of the journal (%1 rows, mean of %2)").arg(rows).arg(runs), importSeconds / runs,
+               copySeconds / runs, QStringLiteral("s"), QStringLiteral("x3"), QStringLiteral("\\copy of the same rows by psql"));
     return 0;
 }

@@ -4,6 +4,7 @@
 // history list on a million history rows, whole and by each filter.
 //
 //   bench_paycontrol [workers] [history rows]
+#include "benchtable.h"
 #include "db/datamodule.h"
 #include "db/sqltext.h"
 #include "history/historystore.h"
@@ -89,6 +90,9 @@ int main(int argc, char* argv[])
     const int journal = db.scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt();
     std::printf("generated %d journal rows, %d workers in %.1f s\n", journal, workers, timer.elapsed() / 1000.0);
     DataModule* dm = db.dm();
+    // Every statement of this database to the server log, for the server's figures.
+    db.exec(QStringLiteral("alter database %1 set log_min_duration_statement = 0").arg(db.name()));
+    dm->connectTo(db.connectionString());
     db.exec(QStringLiteral("set application_name = 'Tabel bench full'"));
     // Another month is closed, so the checks do their real work.
     db.exec(QStringLiteral("insert into accounts_dep.closed_month(year, month) values (2023, 3)"));
@@ -112,6 +116,8 @@ int main(int argc, char* argv[])
         off = offs[1];
         on = ons[1];
         std::printf("%-52s %10.2f %10.2f %7.2f\n", what, off, on, on / off);
+        Bench::row(QStringLiteral("%1, pay-data triggers on").arg(QString::fromUtf8(what)), on, off, QStringLiteral("ms"), QString(),
+                   QStringLiteral("the same work with the triggers off"));
     };
 
     // A foreman's save: the entry, then the worker's day posted into the timesheet.
@@ -171,13 +177,17 @@ int main(int argc, char* argv[])
     for (const Case& c : {Case{"newest, no filter", whole}, Case{"one month long ago", period}, Case{"one worker", byWorker},
                           Case{"one worker in one month", both}, Case{"one journal entry", oneRow}}) {
         int rows = 0;
-        const double ms = medianMs(15, [&] { rows = store.page(c.filter).size(); });
-        std::printf("%-52s %10.2f %6d\n", c.what, ms, rows);
+        const Bench::Measure m = Bench::measure(dm, QStringLiteral("history %1").arg(QString::fromUtf8(c.what)), 15,
+                                                [&] { rows = store.page(c.filter).size(); });
+        std::printf("%-52s %10.2f %6d\n", c.what, m.program, rows);
+        Bench::row(QStringLiteral("history list on %1 rows, first page: %2 (%3 rows)").arg(total).arg(QString::fromUtf8(c.what)).arg(rows),
+                   m, QStringLiteral("x1.5"));
     }
     const QVector<History::Row> first = store.page(whole);
     const History::Cursor next{first.last().at, first.last().id};
     int rows = 0;
-    const double ms = medianMs(15, [&] { rows = store.page(whole, next).size(); });
-    std::printf("%-52s %10.2f %6d\n", "second page, no filter", ms, rows);
+    const Bench::Measure m = Bench::measure(dm, QStringLiteral("history second page"), 15, [&] { rows = store.page(whole, next).size(); });
+    std::printf("%-52s %10.2f %6d\n", "second page, no filter", m.program, rows);
+    Bench::row(QStringLiteral("history list, second page (%1 rows)").arg(rows), m, QStringLiteral("x1.5"));
     return 0;
 }

@@ -1,10 +1,11 @@
-// Times the four printed summaries on a plant-sized journal, each over one month and over
+// Times the four printed summaries on the plant database, each over one month and over
 // one whole year, the way the report buttons run them: the query opened with its period
 // and filter, the report prepared, the first page laid out, then the rest. Beside them
-// the server's own time for the same statement through the same driver, fetched to the
-// last row, and the peak memory of each run. Generates the data itself (bench/run).
+// the server's own time for the statements of the same runs (its log), the peak memory
+// of the biggest report and its PDF. Prints rows of bench/run's table.
 //
-//   bench_reports [journal rows] [workers] [other persons]
+//   bench_reports [runs]   (on the plant database of bench/run: BENCH_DATABASE)
+#include "benchtable.h"
 #include "db/dataset.h"
 #include "plantdata.h"
 #include "reportengine/report.h"
@@ -53,39 +54,9 @@ double ms(const QElapsedTimer& t)
     return t.nsecsElapsed() / 1e6;
 }
 
-// The statement alone: prepared, bound, executed and every row fetched; with readValues
-// every value of every row read too, as any client of the driver must.
-double serverMs(const QString& connection, const QString& sql, const QDate& from, const QDate& to, int* rows,
-                bool readValues = false)
-{
-    QElapsedTimer t;
-    t.start();
-    QSqlQuery query(QSqlDatabase::database(connection));
-    query.setForwardOnly(true);
-    query.prepare(sql);
-    query.bindValue(QStringLiteral(":data1"), from);
-    query.bindValue(QStringLiteral(":data2"), to);
-    if (!query.exec()) {
-        std::printf("statement refused\n");
-        return -1;
-    }
-    int n = 0;
-    const int columns = query.record().count();
-    while (query.next()) {
-        ++n;
-        if (readValues)
-            for (int c = 0; c < columns; ++c)
-                query.value(c);
-    }
-    *rows = n;
-    return ms(t);
-}
-
 struct Run {
     int rows = 0;
     int pages = 0;
-    double server = 0;      // the statement alone
-    double values = 0;      // the statement with every value read
     double open = 0;        // button to the rows held by the query
     double firstPage = 0;   // button to the first page laid out
     double layout = 0;      // the rows to the whole report laid out: the engine alone
@@ -93,14 +64,9 @@ struct Run {
     double pdf = -1;
 };
 
-Run runReport(SummaryLayout& layout, const QString& connection, const QDate& from, const QDate& to, const QString& pdfPath)
+Run runReport(SummaryLayout& layout, const QDate& from, const QDate& to, const QString& pdfPath)
 {
     Run r;
-    // The statement once before, so both sides meet a warm server cache.
-    serverMs(connection, layout.query()->sql(), from, to, &r.rows);
-    r.server = serverMs(connection, layout.query()->sql(), from, to, &r.rows);
-    r.values = serverMs(connection, layout.query()->sql(), from, to, &r.rows, true);
-
     resetPeak();
     QElapsedTimer t;
     t.start();
@@ -110,6 +76,7 @@ Run runReport(SummaryLayout& layout, const QString& connection, const QDate& fro
     SummaryStore::setProductKind(query, SummaryStore::AllKinds);
     query.open();
     r.open = ms(t);
+    r.rows = query.recordCount();
     layout.setTitle(QStringLiteral("   Отчет за период с %1 по %2").arg(from.toString(u"dd.MM.yyyy"), to.toString(u"dd.MM.yyyy")));
     layout.prepare();
     query.close();
@@ -135,13 +102,12 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int rows = argc > 1 ? atoi(argv[1]) : 1000000;
-    const int workers = argc > 2 ? atoi(argv[2]) : 250;
-    const int others = argc > 3 ? atoi(argv[3]) : 10000;
-
-    TestDatabase db(QStringLiteral("benchreports"));
-    generatePlant(db, rows, workers, others);
-    const QString connection = db.dm()->connectionName();
+    const int runs = argc > 1 ? atoi(argv[1]) : 5;
+    DataModule dm;
+    if (!dm.connectTo(Bench::plantConnectionString())) {
+        std::fprintf(stderr, "cannot connect: %s\n", qPrintable(dm.lastError()));
+        return 1;
+    }
 
     // Each run on a fresh layout window, so that the pages of the run before are gone
     // when its peak memory is measured.
@@ -163,28 +129,49 @@ int main(int argc, char* argv[])
                               {"year 2023", QDate(2023, 1, 1), QDate(2024, 1, 1)}};
 
     const QString pdfPath = QDir::temp().filePath(QStringLiteral("bench-detailed-worker-year.pdf"));
-    std::printf("\n%-24s %-10s %7s %6s %10s %10s %9s %12s %6s %10s %8s\n", "report", "period", "rows", "pages",
-                "server ms", "values ms", "open ms", "1st page ms", "ratio", "layout ms", "peak MB");
-    double yearPdfMs = -1;
-    qint64 yearPdfBytes = 0;
     for (const Period& period : periods) {
         for (const Entry& e : reports) {
-            std::unique_ptr<SummaryLayout> layout(e.make());
-            const bool writePdf = period.from.month() == 1 && dynamic_cast<WorkerDetailLayout*>(layout.get());
-            const Run r = runReport(*layout, connection, period.from, period.to, writePdf ? pdfPath : QString());
-            layout.reset();
-            malloc_trim(0);
-            std::printf("%-24s %-10s %7d %6d %10.1f %10.1f %9.1f %12.1f %6.2f %10.1f %8.1f\n", e.name, period.name,
-                        r.rows, r.pages, r.server, r.values, r.open, r.firstPage, r.firstPage / r.server, r.layout, r.peak);
-            if (writePdf) {
-                yearPdfMs = r.pdf;
-                yearPdfBytes = QFileInfo(pdfPath).size();
+            const bool biggest = period.from.month() == 1 && QLatin1String(e.name) == QLatin1String("detailed worker report");
+            const QString work = QStringLiteral("report %1 %2").arg(QLatin1String(e.name), QLatin1String(period.name));
+            std::vector<double> firstPage, whole;
+            Run r;
+            Bench::ServerLog log;
+            for (int i = -1; i < runs; ++i) {   // the first run warms the caches
+                dm.setApplicationName(QStringLiteral("bench %1 #%2").arg(work).arg(i));
+                std::unique_ptr<SummaryLayout> layout(e.make());
+                r = runReport(*layout, period.from, period.to, biggest && i == runs - 1 ? pdfPath : QString());
+                layout.reset();
+                malloc_trim(0);
+                if (i >= 0) {
+                    firstPage.push_back(r.firstPage);
+                    whole.push_back(r.open + r.layout);
+                }
+            }
+            dm.setApplicationName(QStringLiteral("bench"));
+            const QHash<QString, Bench::ServerLog::Sum> sums = log.sums();
+            std::vector<double> server;
+            int statements = 0;
+            for (int i = 0; i < runs; ++i) {
+                const Bench::ServerLog::Sum s = sums.value(QStringLiteral("bench %1 #%2").arg(work).arg(i));
+                server.push_back(s.ms);
+                statements = s.statements;
+            }
+            const QString what = QStringLiteral("%1, %2 (%3 rows, %4 pages)").arg(QLatin1String(e.name), QLatin1String(period.name)).arg(r.rows).arg(r.pages);
+            const QString how = statements == 1 ? QStringLiteral("server log, 1 statement")
+                                                : QStringLiteral("server log, %1 statements").arg(statements);
+            Bench::row(what + QStringLiteral(": first page"), Bench::median(firstPage), Bench::median(server), QStringLiteral("ms"),
+                       QStringLiteral("x2"), how);
+            Bench::row(what + QStringLiteral(": whole"), Bench::median(whole), Bench::median(server), QStringLiteral("ms"),
+                       QStringLiteral("x2"), how);
+            if (biggest) {
+                Bench::row(QStringLiteral("  its whole layout"), Bench::median(whole), -1, QStringLiteral("ms"),
+                           QStringLiteral("<2000"), QString());
+                Bench::row(QStringLiteral("  its peak memory"), r.peak, -1, QStringLiteral("MB"), QStringLiteral("<500"),
+                           QStringLiteral("this benchmark's process"));
+                Bench::row(QStringLiteral("  its PDF (%1 MB)").arg(QFileInfo(pdfPath).size() / 1048576.0, 0, 'f', 1), r.pdf, -1,
+                           QStringLiteral("ms"), QStringLiteral("<10000"), QString());
             }
         }
     }
-    std::printf("\nPDF of the detailed worker report over 2023: %.1f ms, %.1f MB (%s)\n", yearPdfMs,
-                yearPdfBytes / 1048576.0, qPrintable(pdfPath));
-    std::printf("ratio: first page / server. Goals: ratio within 2; the year's detailed worker report laid out\n"
-                "within 2000 ms and 500 MB; its PDF within 10000 ms\n");
     return 0;
 }

@@ -1,10 +1,11 @@
-// Times the timesheet window on a plant-sized journal: the month rebuild through the
-// window against the same rebuild as one statement, and opening the window on a month
-// against the server's time for its three listings. Generates the data itself on a
-// throwaway database (bench/run), the same plant as the journal benchmark.
+// Times the timesheet window on the plant database: the month rebuild by the window's
+// statements beside the server's time for them and beside the same rebuild as one
+// set-based statement, "Перестроить" in the window, and opening the window on a month.
+// Prints rows of bench/run's table.
 //
-//   bench_timesheet [journal rows] [workers] [other persons]
+//   bench_timesheet [runs]   (on the plant database of bench/run: BENCH_DATABASE)
 #include "app/windows.h"
+#include "benchtable.h"
 #include "db/datamodule.h"
 #include "reports/timesheetlayout.h"
 #include "plantdata.h"
@@ -23,12 +24,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 QString dayList(const QString& pattern)
 {
@@ -59,83 +54,48 @@ void rebuildAsOneStatement(DataModule* dm, const QDate& month)
     db.commit();
 }
 
-// The three listings as the server gives them through the same driver, every value read.
-void readListings(DataModule* dm, const QDate& month)
-{
-    for (int shift = 1; shift <= 3; ++shift) {
-        QSqlQuery query(QSqlDatabase::database(dm->connectionName()));
-        query.setForwardOnly(true);
-        query.prepare(dm->hTabelForShift(shift)->sql());
-        query.bindValue(QStringLiteral(":mnth"), month.month());
-        query.bindValue(QStringLiteral(":yea"), month.year());
-        query.exec();
-        const int columns = query.record().count();
-        while (query.next())
-            for (int c = 0; c < columns; ++c)
-                query.value(c);
-    }
-}
-
 }
 
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int rows = argc > 1 ? atoi(argv[1]) : 1000000;
-    const int workers = argc > 2 ? atoi(argv[2]) : 250;
-    const int others = argc > 3 ? atoi(argv[3]) : 10000;
-
-    // BENCH_DATABASE names a database already filled (to try changes quickly).
-    std::unique_ptr<TestDatabase> fresh;
-    DataModule existing;
-    DataModule* dm = &existing;
-    if (qEnvironmentVariableIsSet("BENCH_DATABASE")) {
-        existing.connectTo(TestDatabase::connectionStringFor(qEnvironmentVariable("BENCH_DATABASE")));
-    } else {
-        fresh = std::make_unique<TestDatabase>(QStringLiteral("bench"));
-        generatePlant(*fresh, rows, workers, others, QStringLiteral("4 + g % 6"));
-        dm = fresh->dm();
+    const int runs = argc > 1 ? atoi(argv[1]) : 11;
+    DataModule plant;
+    DataModule* dm = &plant;
+    if (!plant.connectTo(Bench::plantConnectionString())) {
+        std::fprintf(stderr, "cannot connect: %s\n", qPrintable(plant.lastError()));
+        return 1;
     }
-    const QDate month(2023, 6, 1);
+    const QDate month = plantMonth();
     appWindows().timesheetLayout = new TimesheetLayout;
     TimesheetWindow window;
     TimesheetStore store(dm);
 
-    rebuildAsOneStatement(dm, month);
     window.selectPeriod(month);
-    const int timesheetRows = dm->select(QStringLiteral("select count(*) from accounts_dep.h_tabel where month=6 and year=2023")).rows.first().value(0).toInt();
+    const int timesheetRows = dm->select(QStringLiteral("select count(*) from accounts_dep.h_tabel where month=%1 and year=%2")
+                                             .arg(month.month()).arg(month.year())).rows.first().value(0).toInt();
     const int listed = dm->H_Tabel_1->recordCount() + dm->H_Tabel_2->recordCount() + dm->H_Tabel_3->recordCount();
-
-    std::printf("%-58s %10s\n", "what", "median ms");
-    auto report = [](const QString& what, double ms) { std::printf("%-58s %10.2f\n", qPrintable(what), ms); };
 
     // Each run on a vacuumed table, as a month is rebuilt now and then, not many times a
     // minute: the dead rows of earlier runs would slow every later one.
     auto vacuum = [dm] { dm->execute(QStringLiteral("vacuum accounts_dep.h_tabel")); };
-    std::vector<double> oneTimes, storeTimes, windowTimes;
-    for (int run = 0; run < 11; ++run) {
-        vacuum();
-        oneTimes.push_back(medianMs(1, [&] { rebuildAsOneStatement(dm, month); }));
-        vacuum();
-        storeTimes.push_back(medianMs(1, [&] { store.rebuildMonth(month.month(), month.year(), {}); }));
-        vacuum();
-        windowTimes.push_back(medianMs(1, [&] { window.onRebuild(); }));
-    }
-    const double oneStatement = median(oneTimes);
-    const double byStore = median(storeTimes);
-    const double byWindow = median(windowTimes);
-    const double server = medianMs(21, [&] { readListings(dm, month); });
-    const double opening = medianMs(21, [&] { window.selectPeriod(month); });
+    const Bench::Measure oneStatement = Bench::measure(dm, QStringLiteral("rebuild one statement"), runs,
+                                                       [&] { rebuildAsOneStatement(dm, month); }, 1, vacuum);
+    const Bench::Measure byStore = Bench::measure(dm, QStringLiteral("rebuild store"), runs,
+                                                  [&] { store.rebuildMonth(month.month(), month.year(), {}); }, 1, vacuum);
+    const Bench::Measure byWindow = Bench::measure(dm, QStringLiteral("rebuild window"), runs, [&] { window.onRebuild(); }, 1, vacuum);
+    const Bench::Measure opening = Bench::measure(dm, QStringLiteral("timesheet opening"), runs * 2,
+                                                  [&] { window.selectPeriod(month); });
 
-    report(QStringLiteral("rebuild of a month as one statement (%1 rows)").arg(timesheetRows), oneStatement);
-    report(QStringLiteral("rebuild by the window's statements (a statement a day)"), byStore);
-    report(QStringLiteral("  ratio (goal 2)"), byStore / oneStatement);
-    report(QStringLiteral("\"Перестроить\": rebuild and the three listings re-read"), byWindow);
-    report(QStringLiteral("  ratio to one statement and the listings (goal 2)"), byWindow / (oneStatement + server));
-    report(QStringLiteral("three listings through the driver (%1 rows)").arg(listed), server);
-    report(QStringLiteral("opening the window on the month (three pages)"), opening);
-    report(QStringLiteral("  ratio (goal 1.5)"), opening / server);
+    Bench::row(QStringLiteral("timesheet month rebuild by the window's statements (%1 rows)").arg(timesheetRows), byStore,
+               QStringLiteral("x1.5"));
+    Bench::row(QStringLiteral("  the same against one set-based statement"), byStore.program, oneStatement.program,
+               QStringLiteral("ms"), QStringLiteral("x2"), QStringLiteral("one statement, timed by the client"));
+    Bench::row(QStringLiteral("\"Перестроить\" in the timesheet window: rebuild and three listings re-read"), byWindow,
+               QStringLiteral("x2"));
+    Bench::row(QStringLiteral("opening the timesheet window on a month (three listings, %1 rows)").arg(listed), opening,
+               QStringLiteral("x1.5"));
     delete appWindows().timesheetLayout;
     appWindows() = AppWindows();
     return 0;

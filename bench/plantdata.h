@@ -1,9 +1,13 @@
 #pragma once
 // The plant-sized database of the benchmarks: workers, other persons of the shared
 // directory, eight operation kinds on sixty products, and journal rows spread over
-// 1,000 days from 1 January 2022, four shifts a day.
+// 1,000 days from 1 January 2022, four shifts a day: every date and shift has one entry
+// of each worker (with 250 workers and 1,000,000 rows).
+#include "db/datamodule.h"
 #include "support/testdb.h"
+#include "timesheet/timesheetstore.h"
 
+#include <QDate>
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
@@ -24,22 +28,27 @@ inline double medianMs(int runs, const std::function<void()>& action)
     return times[times.size() / 2];
 }
 
+// The date and month the benchmarks measure: well inside the generated journal.
+inline QDate plantDay() { return QDate(2023, 6, 15); }
+inline QDate plantMonth() { return QDate(2023, 6, 1); }
+
 // hours: the hours of the g-th journal row, an expression of g.
-inline void generatePlant(TestDatabase& db, int rows, int workers, int others,
-                          const QString& hours = QStringLiteral("4"))
+inline void generatePlant(DataModule& db, int rows, int workers, int others,
+                          const QString& hours = QStringLiteral("4 + g % 6"))
 {
+    db.execute(QStringLiteral("set application_name = 'bench plant generator'"));
     QElapsedTimer timer;
     timer.start();
-    db.exec(QStringLiteral("insert into accounts_dep.person(fio, s_staffpos_hl) select 'Рабочий ' || g, '' from generate_series(1, %1) g").arg(workers));
-    db.exec(QStringLiteral("insert into cmn_contractor.person(id, s_caption, s_code) "
+    db.execute(QStringLiteral("insert into accounts_dep.person(fio, s_staffpos_hl) select 'Рабочий ' || g, '' from generate_series(1, %1) g").arg(workers));
+    db.execute(QStringLiteral("insert into cmn_contractor.person(id, s_caption, s_code) "
                            "select n, 'Сотрудник ' || n, n::text from (select nextval('cmn_contractor.person_id_seq') n from generate_series(1, %1)) s").arg(others));
-    db.exec(QStringLiteral("insert into accounts_dep.vid_oper(vid) select 'Операция ' || g from generate_series(1, 8) g"));
-    db.exec(QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv(s_caption, s_description, id_msm_bs, massa) "
+    db.execute(QStringLiteral("insert into accounts_dep.vid_oper(vid) select 'Операция ' || g from generate_series(1, 8) g"));
+    db.execute(QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv(s_caption, s_description, id_msm_bs, massa) "
                            "select 'КР-' || g, 'Кронштейн ' || g, 6, 0.5 from generate_series(1, 60) g"));
-    db.exec(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new) "
+    db.execute(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new) "
                            "select k.id, k.id % 2, p.id, 0 from accounts_dep.vid_oper k cross join accounts_dep.izdel p"));
-    db.exec(QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) select id, 100, 0, 0.5 + id % 7 from accounts_dep.oper"));
-    db.exec(QStringLiteral(
+    db.execute(QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) select id, 100, 0, 0.5 + id % 7 from accounts_dep.oper"));
+    db.execute(QStringLiteral(
         "insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, color, time, ok, vvod, prize, "
         "id_doc, id_doc_item, id_gds_use, id_cons_use, f_gds_qty_use) "
         "select w.id, o.i_id, o.id, 100, 0, date '2022-01-01' + (g % 1000), 1 + (g / 1000) % 4, 1.5, 0, %3, 'no', now(), 0, 0, 0, 0, 0, 0 "
@@ -49,8 +58,16 @@ inline void generatePlant(TestDatabase& db, int rows, int workers, int others,
                 .arg(rows)
                 .arg(workers)
                 .arg(hours));
-    db.exec(QStringLiteral("analyze"));
+    // The measured month's timesheet, rebuilt from the journal as the timesheet window does.
+    TimesheetStore(&db).rebuildMonth(plantMonth().month(), plantMonth().year(), {});
+    db.execute(QStringLiteral("vacuum analyze"));
     std::printf("generated %d journal rows, %d workers, %d other persons in %.1f s\n", rows, workers, others,
                 timer.elapsed() / 1000.0);
 }
 
+
+inline void generatePlant(TestDatabase& db, int rows, int workers, int others,
+                          const QString& hours = QStringLiteral("4 + g % 6"))
+{
+    generatePlant(*db.dm(), rows, workers, others, hours);
+}

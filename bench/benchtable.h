@@ -1,0 +1,162 @@
+#pragma once
+// What every benchmark shares: the plant database of bench/run, the program's time of a
+// piece of work beside the server's own time for the statements that work sent, and the
+// rows of the one table that bench/run prints.
+//
+// The server's time comes from its log: bench/run's server writes every statement of the
+// plant database with its duration and the connection's application_name. Each
+// repetition of a piece of work runs under a name of its own ("bench <work> #<n>"), so
+// the durations of one repetition add up to the server's time for it: parse, bind and
+// execute of prepared statements, simple queries, transaction statements alike.
+#include "db/connectionstring.h"
+#include "db/datamodule.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+#include <QString>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace Bench {
+
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The plant database that bench/run generated (BENCH_DATABASE) on its server.
+inline QString plantConnectionString()
+{
+    const QString database = qEnvironmentVariable("BENCH_DATABASE");
+    if (database.isEmpty()) {
+        std::fprintf(stderr, "BENCH_DATABASE is not set: run the benchmarks through bench/run\n");
+        std::exit(2);
+    }
+    return ConnectionString::compose(database, QStringLiteral("127.0.0.1"), qEnvironmentVariableIntValue("TABEL_TEST_PORT"));
+}
+
+// The server log of bench/run's server, read from where it stood when this was made.
+class ServerLog {
+public:
+    struct Sum {
+        double ms = 0;
+        int statements = 0;
+    };
+
+    ServerLog() : path_(qEnvironmentVariable("BENCH_SERVER_LOG")) { offset_ = size(); }
+
+    bool available() const { return !path_.isEmpty() && QFile::exists(path_); }
+
+    // The durations logged since construction, summed by application name. The naming
+    // statements themselves ("set application_name") are no part of any work.
+    QHash<QString, Sum> sums() const
+    {
+        QHash<QString, Sum> result;
+        QFile file(path_);
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(offset_))
+            return result;
+        static const QRegularExpression line(QStringLiteral("^@@(.*)@@LOG:  duration: ([0-9.]+) ms  (.*)$"));
+        while (!file.atEnd()) {
+            const QString text = QString::fromUtf8(file.readLine()).trimmed();
+            const QRegularExpressionMatch m = line.match(text);
+            if (!m.hasMatch() || m.captured(3).contains(QLatin1String("application_name"), Qt::CaseInsensitive))
+                continue;
+            Sum& sum = result[m.captured(1)];
+            sum.ms += m.captured(2).toDouble();
+            ++sum.statements;
+        }
+        return result;
+    }
+
+private:
+    qint64 size() const { return path_.isEmpty() ? 0 : QFile(path_).size(); }
+
+    QString path_;
+    qint64 offset_ = 0;
+};
+
+struct Measure {
+    double program = -1;    // median ms through the program's code
+    double server = -1;     // median ms the server logged for the same repetitions
+    int statements = 0;     // statements the server logged in one repetition (median one)
+};
+
+// Runs the work `warmup` times, then `runs` times timed, each under an application name
+// of its own; before() runs untimed ahead of each repetition, its statements under a name
+// of no work. Answers the program's median and the server's median.
+// nameConnection gives the measured connection its application_name.
+inline Measure measure(const std::function<void(const QString&)>& nameConnection, const QString& work, int runs,
+                       const std::function<void()>& action, int warmup = 3, const std::function<void()>& before = {})
+{
+    nameConnection(QStringLiteral("bench warm-up"));
+    for (int i = 0; i < warmup; ++i) {
+        if (before)
+            before();
+        action();
+    }
+    ServerLog log;
+    std::vector<double> program;
+    for (int i = 0; i < runs; ++i) {
+        if (before) {
+            nameConnection(QStringLiteral("bench between"));
+            before();
+        }
+        nameConnection(QStringLiteral("bench %1 #%2").arg(work).arg(i));
+        QElapsedTimer timer;
+        timer.start();
+        action();
+        program.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    nameConnection(QStringLiteral("bench"));
+    Measure m;
+    m.program = median(program);
+    if (!log.available())
+        return m;
+    const QHash<QString, ServerLog::Sum> sums = log.sums();
+    std::vector<double> server;
+    std::vector<double> counts;
+    for (int i = 0; i < runs; ++i) {
+        const ServerLog::Sum s = sums.value(QStringLiteral("bench %1 #%2").arg(work).arg(i));
+        server.push_back(s.ms);
+        counts.push_back(s.statements);
+    }
+    m.server = median(server);
+    m.statements = int(median(counts));
+    return m;
+}
+
+inline Measure measure(DataModule* dm, const QString& work, int runs, const std::function<void()>& action,
+                       int warmup = 3, const std::function<void()>& before = {})
+{
+    return measure([dm](const QString& name) { dm->setApplicationName(name); }, work, runs, action, warmup, before);
+}
+
+// One row of bench/run's table, on its own line for bench/run to collect:
+//   @row|work|program|server|unit|goal|how the server's figure was had
+// goal: "x1.5" (program within 1.5 times the server), "<150" (program below 150), or ""
+// for a row without a goal; a figure below 0 is "not measured".
+inline void row(const QString& work, double program, double server, const QString& unit, const QString& goal,
+                const QString& how)
+{
+    // Figures with a point whatever the locale of the process.
+    std::printf("@row|%s|%s|%s|%s|%s|%s\n", qPrintable(work), qPrintable(QString::number(program, 'f', 3)),
+                qPrintable(QString::number(server, 'f', 3)), qPrintable(unit), qPrintable(goal), qPrintable(how));
+    std::fflush(stdout);
+}
+
+inline void row(const QString& work, const Measure& m, const QString& goal)
+{
+    row(work, m.program, m.server, QStringLiteral("ms"), goal,
+        m.statements == 1 ? QStringLiteral("server log, 1 statement") : QStringLiteral("server log, %1 statements").arg(m.statements));
+}
+
+}

@@ -1,0 +1,35 @@
+# Turns the rows the benchmarks print ("@row|work|program|server|unit|goal|how") into one
+# markdown table: work, program, server, ratio, goal and whether it is met.
+function fmt(v, unit) {
+    if (v < 0) return "—"
+    if (unit == "ms") return v < 10 ? sprintf("%.2f ms", v) : (v < 100 ? sprintf("%.1f ms", v) : sprintf("%.0f ms", v))
+    if (unit == "s") return sprintf("%.2f s", v)
+    return sprintf("%.1f %s", v, unit)
+}
+BEGIN {
+    FS = "|"
+    print "| Work | Program | Server | Ratio | Goal | Met | Server figure |"
+    print "|---|---:|---:|---:|---|---|---|"
+    met = 0; missed = 0
+}
+/^@row\|/ {
+    work = $2; program = $3 + 0; server = $4 + 0; unit = $5; goal = $6; how = $7
+    ratio = (program >= 0 && server > 0) ? program / server : -1
+    ratioText = ratio >= 0 ? sprintf("%.2f×", ratio) : "—"
+    goalText = "—"; ok = "—"
+    if (goal ~ /^x/) {
+        limit = substr(goal, 2) + 0
+        goalText = "≤ " limit "×"
+        if (ratio >= 0) ok = ratio <= limit ? "yes" : "no"
+    } else if (goal ~ /^</) {
+        limit = substr(goal, 2) + 0
+        goalText = "< " fmt(limit, unit)
+        if (program >= 0) ok = program < limit ? "yes" : "no"
+    }
+    if (ok == "yes") met++
+    if (ok == "no") missed++
+    printf "| %s | %s | %s | %s | %s | %s | %s |\n", work, fmt(program, unit), fmt(server, unit), ratioText, goalText, ok, how
+}
+END {
+    printf "\nGoals met: %d, missed: %d.\n", met, missed
+}

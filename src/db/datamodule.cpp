@@ -173,6 +173,11 @@ SqlRun::Result DataModule::select(const QString& sql, const SqlRun::Params& para
     return SqlRun::select(connectionName_, sql, params);
 }
 
+SqlRun::Table DataModule::selectTable(const QString& sql, const SqlRun::Params& params) const
+{
+    return SqlRun::selectTable(connectionName_, sql, params);
+}
+
 int DataModule::execute(const QString& sql, const SqlRun::Params& params) const
 {
     return SqlRun::execute(connectionName_, sql, params);

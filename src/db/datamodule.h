@@ -39,6 +39,8 @@ public:
 
     // Statements of the callers' own, on the shared connection.
     SqlRun::Result select(const QString& sql, const SqlRun::Params& params = {}) const;
+    // The same, its rows held compactly (no record per row), for long reads.
+    SqlRun::Table selectTable(const QString& sql, const SqlRun::Params& params = {}) const;
     int execute(const QString& sql, const SqlRun::Params& params = {}) const;
 
     // The editors' duplicate guard: runs a count statement with the column "cnt"; when

@@ -214,24 +214,25 @@ QVector<Row> Store::page(const Filter& filter, const Cursor& after, int pageSize
         where << QStringLiteral("(c.changed_at, c.id) < (cast(:at as timestamptz), %1)").arg(after.id);
         params.insert(QStringLiteral("at"), after.at);
     }
-    const SqlRun::Result r = dm_.select(QString::fromLatin1(kPage).arg(where.join(QStringLiteral(" and "))).arg(pageSize), params);
+    const SqlRun::Table t = dm_.selectTable(QString::fromLatin1(kPage).arg(where.join(QStringLiteral(" and "))).arg(pageSize), params);
     QVector<Row> rows;
-    rows.reserve(r.rows.size());
-    for (const QSqlRecord& rec : r.rows) {
+    rows.reserve(t.rowCount());
+    for (int r = 0; r < t.rowCount(); ++r) {
+        const auto rec = [&](int column) -> const QVariant& { return t.value(r, column); };
         Row row;
-        row.id = rec.value(0).toLongLong();
-        row.at = rec.value(1).toString();
-        row.shownAt = rec.value(2).toString();
-        row.table = rec.value(3).toString();
-        row.operation = rec.value(4).toString().trimmed();
-        row.rowKey = rec.value(5).toLongLong();
-        row.workerId = rec.value(6).toInt();
-        row.worker = rec.value(7).toString().trimmed();
-        row.oldValues = rec.value(8).toString();
-        row.newValues = rec.value(9).toString();
-        row.appName = rec.value(10).toString();
-        row.dbUser = rec.value(11).toString();
-        row.clientAddr = rec.value(12).toString();
+        row.id = rec(0).toLongLong();
+        row.at = rec(1).toString();
+        row.shownAt = rec(2).toString();
+        row.table = rec(3).toString();
+        row.operation = rec(4).toString().trimmed();
+        row.rowKey = rec(5).toLongLong();
+        row.workerId = rec(6).toInt();
+        row.worker = rec(7).toString().trimmed();
+        row.oldValues = rec(8).toString();
+        row.newValues = rec(9).toString();
+        row.appName = rec(10).toString();
+        row.dbUser = rec(11).toString();
+        row.clientAddr = rec(12).toString();
         rows.push_back(row);
     }
     return rows;
@@ -239,10 +240,10 @@ QVector<Row> Store::page(const Filter& filter, const Cursor& after, int pageSize
 
 QVector<QPair<int, QString>> Store::workers() const
 {
-    const SqlRun::Result r = dm_.select(QString::fromLatin1(kWorkers));
+    const SqlRun::Table t = dm_.selectTable(QString::fromLatin1(kWorkers));
     QVector<QPair<int, QString>> list;
-    for (const QSqlRecord& rec : r.rows)
-        list.push_back({rec.value(0).toInt(), rec.value(1).toString().trimmed()});
+    for (int r = 0; r < t.rowCount(); ++r)
+        list.push_back({t.value(r, 0).toInt(), t.value(r, 1).toString().trimmed()});
     return list;
 }
 

@@ -136,6 +136,7 @@ void LoginWindow::runGateGuarded(const std::function<void()>& gateRun)
 
 void LoginWindow::runVersionGate()
 {
+    ensureAppWindows();
     const BuildStamp::Stamp build = BuildStamp::current();
     if (JournalWindow* journal = appWindows().journal) {
         journal->BuildDate = build.date;
@@ -154,6 +155,7 @@ void LoginWindow::runVersionGate()
 
 void LoginWindow::onEnter()
 {
+    ensureAppWindows();
     JournalWindow* journal = appWindows().journal;
     const QString code = ui->Edit1->text().trimmed();
     journal->CurrentShift = 1;

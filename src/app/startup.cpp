@@ -23,12 +23,46 @@
 #include "reports/workersummarylayout.h"
 #include "reports/timesheetlayout.h"
 #include "timesheet/timesheetwindow.h"
+#include "ui/guard.h"
 #include "ui/messages.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QScreen>
+#include <QTimer>
 #include <QTranslator>
+
+namespace {
+
+// Runs an action once, from the event loop, after the widget has first been painted.
+class AfterFirstPaint : public QObject {
+public:
+    AfterFirstPaint(QWidget* widget, std::function<void()> action) : QObject(widget), action_(std::move(action))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, parent(), std::move(action_));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> action_;
+};
+
+void afterFirstPaint(QWidget* widget, std::function<void()> action)
+{
+    new AfterFirstPaint(widget, std::move(action));
+}
+
+}
 
 namespace Startup {
 
@@ -49,11 +83,15 @@ bool connectDatabase(const QStringList& args)
     return false;
 }
 
-void createWindows()
+void createLoginWindow()
+{
+    appWindows().login = new LoginWindow;
+}
+
+void createOtherWindows()
 {
     AppWindows& w = appWindows();
     w.journal = new JournalWindow;
-    w.login = new LoginWindow;
     w.workerEditor = new WorkerEditor;
     w.productsList = new ProductsList;
     w.operationsList = new OperationsList;
@@ -74,6 +112,26 @@ void createWindows()
     w.history = new HistoryWindow;
 }
 
+void createWindows()
+{
+    createLoginWindow();
+    createOtherWindows();
+}
+
+LoginWindow* showLogin()
+{
+    // The login comes first; the other windows, which cost several times what it does,
+    // are made once it has been drawn, while the user types the code.
+    createLoginWindow();
+    setAppWindowsMaker(&createOtherWindows);
+    LoginWindow* login = appWindows().login;
+    afterFirstPaint(login, [] { guarded(&ensureAppWindows); });
+    login->show();
+    const QRect screen = login->screen()->availableGeometry();
+    login->move(screen.center() - login->rect().center());
+    return login;
+}
+
 int run(QApplication& app)
 {
     app.setApplicationName(QStringLiteral("Табель"));
@@ -84,12 +142,7 @@ int run(QApplication& app)
     args.removeFirst();
     if (!connectDatabase(args))
         return 1;
-    createWindows();
-
-    LoginWindow* login = appWindows().login;
-    login->show();
-    const QRect screen = login->screen()->availableGeometry();
-    login->move(screen.center() - login->rect().center());
+    showLogin();
     return app.exec();
 }
 

@@ -28,9 +28,12 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <QTranslator>
+#include <dlfcn.h>
+#include <thread>
 
 namespace {
 
@@ -60,6 +63,18 @@ private:
 void afterFirstPaint(QWidget* widget, std::function<void()> action)
 {
     new AfterFirstPaint(widget, std::move(action));
+}
+
+// Reading the font configuration is most of what the login's first text costs; it runs
+// beside the connection to the server, which mostly waits for the network. The library is
+// the one Qt itself has loaded; where Qt uses none, nothing is started. Its start-up may
+// run on any thread, and Qt's own later call finds it done.
+std::thread readFontConfiguration()
+{
+    using Init = int (*)();
+    if (auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit")))
+        return std::thread(init);
+    return {};
 }
 
 }
@@ -140,8 +155,15 @@ int run(QApplication& app)
 
     QStringList args = app.arguments();
     args.removeFirst();
+    std::thread fonts = readFontConfiguration();
+    const auto fontsRead = [&fonts] {
+        if (fonts.joinable())
+            fonts.join();
+    };
+    const auto joinOnReturn = qScopeGuard(fontsRead);
     if (!connectDatabase(args))
         return 1;
+    fontsRead();
     showLogin();
     return app.exec();
 }

@@ -27,12 +27,13 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLibraryInfo>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <QTranslator>
-#include <dlfcn.h>
 #include <thread>
 
 namespace {
@@ -65,16 +66,17 @@ void afterFirstPaint(QWidget* widget, std::function<void()> action)
     new AfterFirstPaint(widget, std::move(action));
 }
 
-// Reading the font configuration is most of what the login's first text costs; it runs
-// beside the connection to the server, which mostly waits for the network. The library is
-// the one Qt itself has loaded; where Qt uses none, nothing is started. Its start-up may
-// run on any thread, and Qt's own later call finds it done.
-std::thread readFontConfiguration()
+// Reading the font configuration, listing the fonts and finding the fonts for Cyrillic and
+// Latin text is most of what the login's first texts cost; it runs beside the connection
+// to the server, which mostly waits for the network. The font database, with what it
+// found, is shared by all threads and may be used from any of them.
+std::thread readFontDatabase()
 {
-    using Init = int (*)();
-    if (auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit")))
-        return std::thread(init);
-    return {};
+    return std::thread([] {
+        const QString sample = QStringLiteral("Авторизация (build: 0.0)");
+        QFontMetrics(QGuiApplication::font()).horizontalAdvance(sample);
+        QFontMetrics(QFontDatabase::systemFont(QFontDatabase::TitleFont)).horizontalAdvance(sample);
+    });
 }
 
 }
@@ -155,15 +157,14 @@ int run(QApplication& app)
 
     QStringList args = app.arguments();
     args.removeFirst();
-    std::thread fonts = readFontConfiguration();
-    const auto fontsRead = [&fonts] {
+    std::thread fonts = readFontDatabase();
+    const auto joinOnReturn = qScopeGuard([&fonts] {
         if (fonts.joinable())
             fonts.join();
-    };
-    const auto joinOnReturn = qScopeGuard(fontsRead);
+    });
     if (!connectDatabase(args))
         return 1;
-    fontsRead();
+    fonts.join();
     showLogin();
     return app.exec();
 }

@@ -28,7 +28,6 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QLibraryInfo>
 #include <QScopeGuard>
 #include <QScreen>
@@ -66,16 +65,14 @@ void afterFirstPaint(QWidget* widget, std::function<void()> action)
     new AfterFirstPaint(widget, std::move(action));
 }
 
-// Reading the font configuration, listing the fonts and finding the fonts for Cyrillic and
-// Latin text is most of what the login's first texts cost; it runs beside the connection
-// to the server, which mostly waits for the network. The font database, with what it
-// found, is shared by all threads and may be used from any of them.
+// Reading the font configuration, listing the fonts and measuring the login's caption is
+// most of what making the login costs; it runs beside the connection to the server, which
+// mostly waits for the network. The font database may be used from any thread, and the
+// login takes the caption's width as measured here.
 std::thread readFontDatabase()
 {
     return std::thread([] {
-        const QString sample = QStringLiteral("Авторизация (build: 0.0)");
-        QFontMetrics(QGuiApplication::font()).horizontalAdvance(sample);
-        QFontMetrics(QFontDatabase::systemFont(QFontDatabase::TitleFont)).horizontalAdvance(sample);
+        LoginWindow::captionWidth(LoginWindow::buildCaption(), QGuiApplication::font());
     });
 }
 

@@ -24,7 +24,10 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QtTest>
+#include <thread>
 
 // Start-up: the connection from the command line and the windows of the program.
 class StartupTest : public QObject {
@@ -82,6 +85,29 @@ private slots:
         ensureAppWindows();
         QCOMPARE(appWindows().journal, journal);
         destroyWindows();
+    }
+
+    // The start-up measures the login's caption on a thread of its own; the login takes
+    // that width, which must be the one its own fonts give.
+    void theCaptionMeasuredBesideTheConnectionFitsTheLogin_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("build") << QStringLiteral("Авторизация (build: 20881228.86399)");
+        QTest::newRow("short") << QStringLiteral("Авторизация (build: 20230101.5)");
+    }
+    void theCaptionMeasuredBesideTheConnectionFitsTheLogin()
+    {
+        QFETCH(QString, caption);
+        int measured = 0;
+        std::thread([&] { measured = LoginWindow::captionWidth(caption, QGuiApplication::font()); }).join();
+        const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+        const QFontMetrics plain(QGuiApplication::font());
+        QCOMPARE(measured, qMax(title.horizontalAdvance(caption), plain.horizontalAdvance(caption)) + 4 * title.height() + 40);
+        QCOMPARE(LoginWindow::captionWidth(caption, QGuiApplication::font()), measured);
+        // Another font is measured anew.
+        QFont wide = QGuiApplication::font();
+        wide.setPointSize(wide.pointSize() * 3);
+        QVERIFY(LoginWindow::captionWidth(caption, wide) > measured);
     }
 
 private:

@@ -16,8 +16,10 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QEvent>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMutex>
 #include <QScopeGuard>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -116,13 +118,30 @@ QString LoginWindow::buildCaption()
 
 void LoginWindow::fitCaption(const QString& caption)
 {
+    setFixedSize(qMax(kWidth, captionWidth(caption, font())), kHeight);
+}
+
+int LoginWindow::captionWidth(const QString& caption, const QFont& plainFont)
+{
+    // Widths worked out before, by whichever thread, for the caption and both fonts.
+    static QMutex lock;
+    static QHash<QString, int> known;
+    const QFont titleFont = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    const QString key = caption + u'\n' + titleFont.key() + u'\n' + plainFont.key();
+    {
+        const QMutexLocker locked(&lock);
+        if (const auto found = known.constFind(key); found != known.cend())
+            return *found;
+    }
     // The window manager draws the caption with its own font beside its buttons; the
     // title font and room for three buttons and the icon keep the whole caption in sight.
-    const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
-    const QFontMetrics plain(font());
+    const QFontMetrics title(titleFont);
+    const QFontMetrics plain(plainFont);
     const int text = qMax(title.horizontalAdvance(caption), plain.horizontalAdvance(caption));
     const int wanted = text + 4 * title.height() + 40;
-    setFixedSize(qMax(kWidth, wanted), kHeight);
+    const QMutexLocker locked(&lock);
+    known.insert(key, wanted);
+    return wanted;
 }
 
 void LoginWindow::runGateGuarded(const std::function<void()>& gateRun)
@@ -136,6 +155,7 @@ void LoginWindow::runGateGuarded(const std::function<void()>& gateRun)
 
 void LoginWindow::runVersionGate()
 {
+    ensureAppWindows();
     const BuildStamp::Stamp build = BuildStamp::current();
     if (JournalWindow* journal = appWindows().journal) {
         journal->BuildDate = build.date;
@@ -154,6 +174,7 @@ void LoginWindow::runVersionGate()
 
 void LoginWindow::onEnter()
 {
+    ensureAppWindows();
     JournalWindow* journal = appWindows().journal;
     const QString code = ui->Edit1->text().trimmed();
     journal->CurrentShift = 1;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QFont>
 #include <functional>
 
 class QTimer;
@@ -32,6 +33,13 @@ public:
     // of its own, until the program runs out of stack.
     void runGateGuarded(const std::function<void()>& gateRun);
 
+    // "Авторизация (build: …)" for the running build.
+    static QString buildCaption();
+    // The window width a caption needs: its text in the title font and in the given font,
+    // with room for the icon and three title-bar buttons. May be worked out on any thread:
+    // the start-up works out the first caption's beside the connection to the server.
+    static int captionWidth(const QString& caption, const QFont& plain);
+
 protected:
     bool event(QEvent* e) override;
     void reject() override;
@@ -40,7 +48,6 @@ private:
     // 330 x 44 at least; wider when the caption needs it.
     static constexpr int kWidth = 330;
     static constexpr int kHeight = 44;
-    static QString buildCaption();
     void fitCaption(const QString& caption);
 
     Ui::LoginWindow* ui;

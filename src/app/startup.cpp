@@ -23,12 +23,60 @@
 #include "reports/workersummarylayout.h"
 #include "reports/timesheetlayout.h"
 #include "timesheet/timesheetwindow.h"
+#include "ui/guard.h"
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QLibraryInfo>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QTimer>
 #include <QTranslator>
+#include <thread>
+
+namespace {
+
+// Runs an action once, from the event loop, after the widget has first been painted.
+class AfterFirstPaint : public QObject {
+public:
+    AfterFirstPaint(QWidget* widget, std::function<void()> action) : QObject(widget), action_(std::move(action))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, parent(), std::move(action_));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> action_;
+};
+
+void afterFirstPaint(QWidget* widget, std::function<void()> action)
+{
+    new AfterFirstPaint(widget, std::move(action));
+}
+
+// Reading the font configuration, listing the fonts and measuring the login's caption is
+// most of what making the login costs; it runs beside the connection to the server, which
+// mostly waits for the network. The font database may be used from any thread, and the
+// login takes the caption's width as measured here.
+std::thread readFontDatabase()
+{
+    return std::thread([] {
+        LoginWindow::captionWidth(LoginWindow::buildCaption(), QGuiApplication::font());
+    });
+}
+
+}
 
 namespace Startup {
 
@@ -49,11 +97,15 @@ bool connectDatabase(const QStringList& args)
     return false;
 }
 
-void createWindows()
+void createLoginWindow()
+{
+    appWindows().login = new LoginWindow;
+}
+
+void createOtherWindows()
 {
     AppWindows& w = appWindows();
     w.journal = new JournalWindow;
-    w.login = new LoginWindow;
     w.workerEditor = new WorkerEditor;
     w.productsList = new ProductsList;
     w.operationsList = new OperationsList;
@@ -74,6 +126,26 @@ void createWindows()
     w.history = new HistoryWindow;
 }
 
+void createWindows()
+{
+    createLoginWindow();
+    createOtherWindows();
+}
+
+LoginWindow* showLogin()
+{
+    // The login comes first; the other windows, which cost several times what it does,
+    // are made once it has been drawn, while the user types the code.
+    createLoginWindow();
+    setAppWindowsMaker(&createOtherWindows);
+    LoginWindow* login = appWindows().login;
+    afterFirstPaint(login, [] { guarded(&ensureAppWindows); });
+    login->show();
+    const QRect screen = login->screen()->availableGeometry();
+    login->move(screen.center() - login->rect().center());
+    return login;
+}
+
 int run(QApplication& app)
 {
     app.setApplicationName(QStringLiteral("Табель"));
@@ -82,14 +154,15 @@ int run(QApplication& app)
 
     QStringList args = app.arguments();
     args.removeFirst();
+    std::thread fonts = readFontDatabase();
+    const auto joinOnReturn = qScopeGuard([&fonts] {
+        if (fonts.joinable())
+            fonts.join();
+    });
     if (!connectDatabase(args))
         return 1;
-    createWindows();
-
-    LoginWindow* login = appWindows().login;
-    login->show();
-    const QRect screen = login->screen()->availableGeometry();
-    login->move(screen.center() - login->rect().center());
+    fonts.join();
+    showLogin();
     return app.exec();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QStringList>
 
+class LoginWindow;
 class QApplication;
 
 namespace Startup {
@@ -9,8 +10,14 @@ void loadRussianStandardTexts(QApplication& app);
 // Creates the data module and connects it from the command line (database, server);
 // says "Подключение к БД отсутсвует!!!" and answers false when that fails.
 bool connectDatabase(const QStringList& args);
-// Creates every window, hidden, in the order of the program's start.
+// Creates every window, hidden: the login, then the others.
 void createWindows();
-// Connects, creates the windows, shows the login and runs the event loop.
+void createLoginWindow();
+void createOtherWindows();
+// Creates and shows the login, centred; the other windows follow once it has been drawn,
+// or sooner when the login needs them (ensureAppWindows).
+LoginWindow* showLogin();
+// Connects, creates and shows the login, creates the other windows once the login has
+// been drawn, and runs the event loop.
 int run(QApplication& app);
 }

@@ -1,7 +1,31 @@
 #include "app/windows.h"
 
+#include <utility>
+
 AppWindows& appWindows()
 {
     static AppWindows windows;
     return windows;
+}
+
+namespace {
+
+std::function<void()>& windowsMaker()
+{
+    static std::function<void()> make;
+    return make;
+}
+
+}
+
+void setAppWindowsMaker(std::function<void()> make)
+{
+    windowsMaker() = std::move(make);
+}
+
+void ensureAppWindows()
+{
+    // Taken out first: making the windows must never start making them again.
+    if (std::function<void()> make = std::exchange(windowsMaker(), nullptr))
+        make();
 }

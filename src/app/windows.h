@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 
 class JournalWindow;
 class LoginWindow;
@@ -44,3 +45,9 @@ struct AppWindows {
 };
 
 AppWindows& appWindows();
+
+// The start-up shows the login first and makes the other windows right after it has been
+// drawn; whatever needs them before that makes them now. Without a maker (tests that fill
+// in their own windows) nothing happens.
+void setAppWindowsMaker(std::function<void()> make);
+void ensureAppWindows();

@@ -124,8 +124,15 @@ JournalWindow::JournalWindow(QWidget* parent)
     ui->mainLayout->setMenuBar(menuBar);
 
     // The grid shows the journal of the selected shift.
-    for (int shift = 1; shift <= 4; ++shift)
-        connect(dm->smenaForShift(shift), &Dataset::rowsReset, this, &JournalWindow::showTotals);
+    // Only the shown journal's rows make the status line: the others, re-read with it
+    // on every date, leave it alone.
+    for (int shift = 1; shift <= 4; ++shift) {
+        Dataset* journal = dm->smenaForShift(shift);
+        connect(journal, &Dataset::rowsReset, this, [this, journal] {
+            if (journal == currentShiftJournal())
+                showTotals();
+        });
+    }
     ui->DBGrid2->setItemDelegate(new QStyledItemDelegate(ui->DBGrid2));
     showJournal(dm->Smena1);
 

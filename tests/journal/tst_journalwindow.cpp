@@ -442,6 +442,32 @@ private slots:
         QCOMPARE(grid->model()->index(0, amount).data().toString(), QStringLiteral("1\u00a0417,24"));
     }
 
+    // The status line sums the shown shift's journal, whichever journal was read last.
+    void theStatusLineFollowsTheShownShift()
+    {
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"), 0, 8);
+        entry(petrov, bracket, bend, 1, QStringLiteral("no"), 0, 4);
+        entry(ivanov, bracket, paint, 2, QStringLiteral("no"), 0, 3);
+        showDate(monday);
+        auto* status = journal->findChild<QLabel*>(QStringLiteral("SummaryLabel"));
+        const QString first = QStringLiteral("Записей: 2    Часов: 12    Сумма: 200,00 р.");
+        const QString second = QStringLiteral("Записей: 1    Часов: 3    Сумма: 100,00 р.");
+        QCOMPARE(status->text(), first);
+        // Shift 4 is read after shift 1 on every date; re-reading it alone changes nothing.
+        db->dm()->Smena4->reopen();
+        QCOMPARE(status->text(), first);
+        journal->findChild<QRadioButton*>(QStringLiteral("RadioButton2"))->setChecked(true);
+        QCOMPARE(status->text(), second);
+        db->dm()->Smena1->reopen();
+        QCOMPARE(status->text(), second);
+        // The shown journal re-read with one more entry.
+        entry(petrov, bracket, paint, 2, QStringLiteral("no"), 0, 5);
+        db->dm()->Smena2->reopen();
+        QCOMPARE(status->text(), QStringLiteral("Записей: 2    Часов: 8    Сумма: 200,00 р."));
+        journal->findChild<QRadioButton*>(QStringLiteral("RadioButton1"))->setChecked(true);
+        QCOMPARE(status->text(), first);
+    }
+
     void summaryReportsProposeThePreviousMonth_data()
     {
         QTest::addColumn<QDate>("today");

@@ -3,7 +3,6 @@
 #include "ui/numbertext.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <clocale>
 
 extern const char* const kBuildDateText;
@@ -12,9 +11,9 @@ extern const char* const kBuildTimeText;
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    // Desktops match the windows to the menu entry tabel.desktop and show its icon.
+    // Desktops match the windows to the menu entry tabel.desktop and show its icon. The
+    // windows' own icon is drawn from SVG once the login is on screen (Startup).
     QGuiApplication::setDesktopFileName(QStringLiteral("tabel"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tabel.svg")));
     // Qt has set the C library's locale from the desktop; the C libraries underneath
     // (the spreadsheet writer, the ODBC driver) must keep writing and reading numbers
     // with a point.

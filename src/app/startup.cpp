@@ -28,6 +28,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QScopeGuard>
 #include <QScreen>
@@ -104,6 +105,9 @@ void createLoginWindow()
 
 void createOtherWindows()
 {
+    // The program's icon comes with the other windows: drawing it loads the SVG plugin,
+    // a few milliseconds the login need not wait for.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tabel.svg")));
     AppWindows& w = appWindows();
     w.journal = new JournalWindow;
     w.workerEditor = new WorkerEditor;

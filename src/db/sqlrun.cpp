@@ -268,17 +268,25 @@ bool planOutdated(const OdbcStatement& statement)
     refuse(db, link, statement.sqlState(), cleanedText(statement.errorText()), connectionName, writes);
 }
 
+// The client's knowledge of the connection (none for one it did not open itself), once
+// the connection answers.
+std::shared_ptr<Link> answeringLink(QSqlDatabase& db, const QString& connectionName)
+{
+    std::shared_ptr<Link> link = linkOf(connectionName);
+    if (link)
+        ensureAnswering(db, *link, connectionName);
+    else if (!db.isOpen())
+        throw lost(QStringLiteral("08003"), QStringLiteral("Соединение не открыто."), connectionName);
+    return link;
+}
+
 // Runs a prepared statement, kept on the connection for its next run: the server parses
 // and plans a text once, and no deallocation follows every run.
 std::shared_ptr<OdbcStatement> runPrepared(const QString& connectionName, const QString& sql, const Params& params,
                                            bool writes)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    const std::shared_ptr<Link> link = linkOf(connectionName);
-    if (link)
-        ensureAnswering(db, *link, connectionName);
-    else if (!db.isOpen())
-        throw lost(QStringLiteral("08003"), QStringLiteral("Соединение не открыто."), connectionName);
+    const std::shared_ptr<Link> link = answeringLink(db, connectionName);
 
     bool fresh = false;
     std::shared_ptr<OdbcStatement> statement = statementFor(db, link.get(), sql, &fresh);
@@ -303,11 +311,7 @@ std::shared_ptr<OdbcStatement> runPrepared(const QString& connectionName, const 
 int runDirect(const QString& connectionName, const QString& sql)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    const std::shared_ptr<Link> link = linkOf(connectionName);
-    if (link)
-        ensureAnswering(db, *link, connectionName);
-    else if (!db.isOpen())
-        throw lost(QStringLiteral("08003"), QStringLiteral("Соединение не открыто."), connectionName);
+    const std::shared_ptr<Link> link = answeringLink(db, connectionName);
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (query.exec(sql)) {

@@ -44,14 +44,7 @@ double statusMb(const char* field)
 int main(int argc, char* argv[])
 {
     QTemporaryDir dir;
-    const QString setting = dir.filePath(QStringLiteral("tabel.conf"));
-    {
-        QFile f(setting);
-        f.open(QIODevice::WriteOnly);
-        f.write(QStringLiteral("server = 127.0.0.1\ndatabase = %1\nport = %2\n")
-                    .arg(qEnvironmentVariable("BENCH_DATABASE"), qEnvironmentVariable("TABEL_TEST_PORT"))
-                    .toUtf8());
-    }
+    const QString setting = Bench::writePlantSetting(dir.path());
     qputenv("TABEL_CONFIG", setting.toLocal8Bit());
 
     // As the client's main() does.

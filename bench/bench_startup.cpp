@@ -88,14 +88,7 @@ int main(int argc, char* argv[])
     const int launches = argc > 4 ? atoi(argv[4]) : 15;
 
     QTemporaryDir dir;
-    const QString setting = dir.filePath(QStringLiteral("tabel.conf"));
-    {
-        QFile f(setting);
-        f.open(QIODevice::WriteOnly);
-        f.write(QStringLiteral("server = 127.0.0.1\ndatabase = %1\nport = %2\n")
-                    .arg(qEnvironmentVariable("BENCH_DATABASE"), qEnvironmentVariable("TABEL_TEST_PORT"))
-                    .toUtf8());
-    }
+    const QString setting = Bench::writePlantSetting(dir.path());
     const QString out = dir.filePath(QStringLiteral("shown"));
     const QStringList common{QStringLiteral("LD_PRELOAD=") + probe, QStringLiteral("BENCH_STARTUP_OUT=") + out,
                              QStringLiteral("LANG=ru_RU.UTF-8")};

@@ -33,6 +33,19 @@ inline double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// A workstation setting file in the folder that points the client at the plant database
+// (for the programs that start the client itself); answers its path.
+inline QString writePlantSetting(const QString& folder)
+{
+    const QString path = folder + QStringLiteral("/tabel.conf");
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(QStringLiteral("server = 127.0.0.1\ndatabase = %1\nport = %2\n")
+                .arg(qEnvironmentVariable("BENCH_DATABASE"), qEnvironmentVariable("TABEL_TEST_PORT"))
+                .toUtf8());
+    return path;
+}
+
 // The plant database that bench/run generated (BENCH_DATABASE) on its server.
 inline QString plantConnectionString()
 {

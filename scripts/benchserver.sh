@@ -43,16 +43,8 @@ if ! as_pg "$PGBIN/pg_ctl" -D "$PGDATA" status >/dev/null 2>&1; then
 fi
 PORT=$(cat "$BENCH_HOME/port")
 
-mkdir -p "$BENCH_HOME/odbc"
-cat > "$BENCH_HOME/odbc/odbcinst.ini" <<INI
-[PostgreSQL Unicode]
-Description=PostgreSQL ODBC driver (Unicode version)
-Driver=psqlodbcw.so
-Setup=libodbcpsqlS.so
-Debug=0
-CommLog=0
-INI
-: > "$BENCH_HOME/odbc/odbc.ini"
+source "$ROOT/scripts/odbcini.sh"
+write_private_odbc_ini "$BENCH_HOME/odbc"
 
 BENCH_PSQL=(as_pg "$PGBIN/psql" -h "$BENCH_HOME" -p "$PORT" -U postgres -v ON_ERROR_STOP=1 -q -X)
 if [ -z "$("${BENCH_PSQL[@]}" -d postgres -tAc "select 1 from pg_roles where rolname='sys'")" ]; then

@@ -37,17 +37,8 @@ PSQL=(as_pg "$PGBIN/psql" -h "$WORK" -p "$PORT" -U postgres -v ON_ERROR_STOP=1 -
 "${PSQL[@]}" -d postgres -c "create database tabel_template template template0 encoding 'UTF8' locale_provider icu icu_locale 'ru-RU' owner sys"
 PGPASSWORD=plomvux "$PGBIN/psql" -h 127.0.0.1 -p "$PORT" -U sys -d tabel_template -v ON_ERROR_STOP=1 -q -f "$ROOT/sql/schema.sql" >/dev/null
 
-# The driver's packaged registration writes a CommLog into /tmp; a private one keeps it quiet.
-mkdir -p "$WORK/odbc"
-cat > "$WORK/odbc/odbcinst.ini" <<INI
-[PostgreSQL Unicode]
-Description=PostgreSQL ODBC driver (Unicode version)
-Driver=psqlodbcw.so
-Setup=libodbcpsqlS.so
-Debug=0
-CommLog=0
-INI
-: > "$WORK/odbc/odbc.ini"
+source "$ROOT/scripts/odbcini.sh"
+write_private_odbc_ini "$WORK/odbc"
 
 export ODBCSYSINI="$WORK/odbc"
 export TABEL_TEST_PORT="$PORT"

@@ -10,7 +10,6 @@
 #include "benchtable.h"
 #include "directories/normsstore.h"
 #include "journal/journalwindow.h"
-#include "odbcfloor.h"
 #include "plantdata.h"
 #include "timesheet/hoursposting.h"
 
@@ -44,29 +43,11 @@ int main(int argc, char* argv[])
 
     Dataset* journal = dm.Smena1;
     journal->setParam(QStringLiteral("data"), day);
+    auto reopenJournal = [&] { journal->reopen(); };
     Bench::row(QStringLiteral("one shift journal of one date (%1 rows)").arg(perDay),
-               Bench::measure(&dm, QStringLiteral("journal"), runs, [&] { journal->reopen(); }), QStringLiteral("x1.5"));
-
-    // The same statement read by a plain ODBC client doing nothing else: the floor under
-    // any client of the driver.
-    auto driverFloor = [&](const QString& what, const QString& sql, const QStringList& values) {
-        OdbcFloor floor(Bench::plantConnectionString());
-        int rows = 0;
-        // Planned for each execution's values, as a statement prepared anew is: the plan
-        // the server would reuse after five executions reads the journal several times slower.
-        floor.execDirect(QStringLiteral("set plan_cache_mode = force_custom_plan"));
-        if (!floor.isConnected() || !floor.prepare(sql, values)) {
-            std::fprintf(stderr, "the driver alone could not prepare %s\n", qPrintable(what));
-            std::exit(1);
-        }
-        const Bench::Measure m = Bench::measure(
-            [&](const QString& name) { floor.execDirect(QStringLiteral("set application_name = '%1'").arg(name)); },
-            what + QStringLiteral(" floor"), runs, [&] { rows = floor.read(); });
-        Bench::row(QStringLiteral("  the same %1 through the driver alone (plain ODBC: prepared once, custom plans, bound columns, %2 rows)")
-                       .arg(what).arg(rows),
-                   m, QString());
-    };
-    driverFloor(QStringLiteral("journal"), journal->sql(), {day.toString(Qt::ISODate), QStringLiteral("ta")});
+               Bench::withFloor(Bench::measure(&dm, QStringLiteral("journal"), runs, reopenJournal), QStringLiteral("journal"),
+                                runs, reopenJournal),
+               QStringLiteral("x1.5"));
 
     {
         // The journal window as the login leaves it, shown; the date typed into its
@@ -81,18 +62,17 @@ int main(int argc, char* argv[])
         QCoreApplication::processEvents();
         auto* picker = window->findChild<QDateEdit*>(QStringLiteral("DateT"));
         int round = 0;
-        const Bench::Measure m = Bench::measure(
-            &dm, QStringLiteral("date"), runs,
-            [&] {
-                QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-                QApplication::sendEvent(picker, &enter);
-                window->repaint();
-            },
-            3,
-            [&] {
-                QCoreApplication::processEvents();
-                picker->setDate(day.addDays(round++ % 2));
-            });
+        auto choose = [&] {
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(picker, &enter);
+            window->repaint();
+        };
+        auto typeDate = [&] {
+            QCoreApplication::processEvents();
+            picker->setDate(day.addDays(round++ % 2));
+        };
+        const Bench::Measure m = Bench::withFloor(Bench::measure(&dm, QStringLiteral("date"), runs, choose, 3, typeDate),
+                                                  QStringLiteral("date"), runs, choose, typeDate);
         const int shown = window->findChild<QTableView*>(QStringLiteral("DBGrid2"))->model()->rowCount();
         Bench::row(QStringLiteral("choosing a date in the journal window: four journals, painted (%1 rows shown)").arg(shown),
                    m, QStringLiteral("x2"));
@@ -109,7 +89,8 @@ int main(int argc, char* argv[])
                              List{QStringLiteral("operations list with prices"), dm.Oper}}) {
         list.dataset->open();
         const int rows = list.dataset->recordCount();
-        const Bench::Measure m = Bench::measure(&dm, list.what, runs, [&] { list.dataset->reopen(); });
+        auto reopen = [&] { list.dataset->reopen(); };
+        const Bench::Measure m = Bench::withFloor(Bench::measure(&dm, list.what, runs, reopen), list.what, runs, reopen);
         list.dataset->close();
         Bench::row(QStringLiteral("%1 (%2 rows)").arg(list.what).arg(rows), m, QStringLiteral("x1.5"));
     }
@@ -117,7 +98,9 @@ int main(int argc, char* argv[])
         NormsStore norms(&dm);
         const int operation = dm.select(QStringLiteral("select min(id) from accounts_dep.oper")).rows.first().value(0).toInt();
         int levels = 0;
-        const Bench::Measure m = Bench::measure(&dm, QStringLiteral("norms"), runs, [&] { levels = norms.levels(operation).size(); });
+        auto read = [&] { levels = norms.levels(operation).size(); };
+        const Bench::Measure m = Bench::withFloor(Bench::measure(&dm, QStringLiteral("norms"), runs, read), QStringLiteral("norms"),
+                                                  runs, read);
         Bench::row(QStringLiteral("norms of an operation (%1 rows)").arg(levels), m, QStringLiteral("x1.5"));
     }
 
@@ -127,13 +110,16 @@ int main(int argc, char* argv[])
     timesheet->open();
     const int sheetRows = timesheet->recordCount();
     const int sheetColumns = timesheet->fieldNames().size();
+    auto reopenTimesheet = [&] { timesheet->reopen(); };
     Bench::row(QStringLiteral("a month's timesheet listing of one shift (%1 x %2 cells)").arg(sheetRows).arg(sheetColumns),
-               Bench::measure(&dm, QStringLiteral("timesheet"), runs, [&] { timesheet->reopen(); }), QStringLiteral("x1.5"));
-    driverFloor(QStringLiteral("listing"), timesheet->sql(),
-                {QString::number(plantMonth().month()), QString::number(plantMonth().year())});
+               Bench::withFloor(Bench::measure(&dm, QStringLiteral("timesheet"), runs, reopenTimesheet),
+                                QStringLiteral("timesheet"), runs, reopenTimesheet),
+               QStringLiteral("x1.5"));
 
+    auto post = [&] { PostDayHours(dm, worker, 1, day, true); };
     Bench::row(QStringLiteral("posting a worker's day (row exists)"),
-               Bench::measure(&dm, QStringLiteral("posting"), runs * 2, [&] { PostDayHours(dm, worker, 1, day, true); }),
+               Bench::withFloor(Bench::measure(&dm, QStringLiteral("posting"), runs * 2, post), QStringLiteral("posting"),
+                                runs * 2, post),
                QStringLiteral("x1.5"));
     return 0;
 }

@@ -10,6 +10,8 @@
 // execute of prepared statements, simple queries, transaction statements alike.
 #include "db/connectionstring.h"
 #include "db/datamodule.h"
+#include "db/sqlrun.h"
+#include "odbcfloor.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -101,6 +103,7 @@ struct Measure {
     double program = -1;    // median ms through the program's code
     double server = -1;     // median ms the server logged for the same repetitions
     int statements = 0;     // statements the server logged in one repetition (median one)
+    double floorRatio = -1; // the same statements through the driver alone: its time / the server's
 };
 
 // Runs the work `warmup` times, then `runs` times timed, each under an application name
@@ -153,23 +156,57 @@ inline Measure measure(DataModule* dm, const QString& work, int runs, const std:
     return measure([dm](const QString& name) { dm->setApplicationName(name); }, work, runs, action, warmup, before);
 }
 
+// The statements one run of the work sends, as the program sends them.
+inline QVector<OdbcFloor::Sent> statementsOf(const std::function<void()>& action)
+{
+    QVector<OdbcFloor::Sent> sent;
+    SqlRun::setObserver([&sent](const QString& sql, const SqlRun::Params& params) { sent.push_back({sql, params}); });
+    action();
+    SqlRun::setObserver({});
+    return sent;
+}
+
+// The floor under the work: the statements one run of it sends, sent the same way
+// through the driver alone on a connection of its own (odbcfloor.h), timed as the work
+// was; answers the work's measure with the floor's ratio (its time / the server's time
+// for it) added.
+inline Measure withFloor(Measure m, const QString& work, int runs, const std::function<void()>& action,
+                         const std::function<void()>& before = {})
+{
+    if (before)
+        before();
+    const QVector<OdbcFloor::Sent> sent = statementsOf(action);
+    OdbcFloor floor(plantConnectionString());
+    if (!floor.isConnected() || floor.replay(sent) < 0) {
+        std::fprintf(stderr, "the driver alone could not send the statements of %s\n", qPrintable(work));
+        return m;
+    }
+    const Measure f = measure([&](const QString& name) { floor.execDirect(QStringLiteral("set application_name = '%1'").arg(name)); },
+                              work + QStringLiteral(" floor"), runs, [&] { floor.replay(sent); });
+    if (f.program > 0 && f.server > 0)
+        m.floorRatio = f.program / f.server;
+    return m;
+}
+
 // One row of bench/run's table, on its own line for bench/run to collect:
-//   @row|work|program|server|unit|goal|how the server's figure was had
+//   @row|work|program|server|unit|goal|how the server's figure was had|driver alone's ratio
 // goal: "x1.5" (program within 1.5 times the server), "<150" (program below 150), or ""
 // for a row without a goal; a figure below 0 is "not measured".
 inline void row(const QString& work, double program, double server, const QString& unit, const QString& goal,
-                const QString& how)
+                const QString& how, double floorRatio = -1)
 {
     // Figures with a point whatever the locale of the process.
-    std::printf("@row|%s|%s|%s|%s|%s|%s\n", qPrintable(work), qPrintable(QString::number(program, 'f', 3)),
-                qPrintable(QString::number(server, 'f', 3)), qPrintable(unit), qPrintable(goal), qPrintable(how));
+    std::printf("@row|%s|%s|%s|%s|%s|%s|%s\n", qPrintable(work), qPrintable(QString::number(program, 'f', 3)),
+                qPrintable(QString::number(server, 'f', 3)), qPrintable(unit), qPrintable(goal), qPrintable(how),
+                qPrintable(QString::number(floorRatio, 'f', 3)));
     std::fflush(stdout);
 }
 
 inline void row(const QString& work, const Measure& m, const QString& goal)
 {
     row(work, m.program, m.server, QStringLiteral("ms"), goal,
-        m.statements == 1 ? QStringLiteral("server log, 1 statement") : QStringLiteral("server log, %1 statements").arg(m.statements));
+        m.statements == 1 ? QStringLiteral("server log, 1 statement") : QStringLiteral("server log, %1 statements").arg(m.statements),
+        m.floorRatio);
 }
 
 }

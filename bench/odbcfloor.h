@@ -1,17 +1,35 @@
 #pragma once
-// The floor under any client of the ODBC driver: a statement prepared once, executed with
-// its parameters bound, every column bound as UTF-16 text and the rows fetched in blocks
-// of 100; no Qt in between. What the program adds on top of this is its own cost.
-#include <QRegularExpression>
+// The floor under any client of the ODBC driver: the statements a piece of work sent,
+// sent again through the driver with nothing of the program in between. A text with
+// parameters is prepared once and executed with its values bound; a text without is sent
+// whole; BEGIN, COMMIT and ROLLBACK become the driver's own transaction calls; every
+// column is bound to a buffer of its own C type and the rows are fetched in blocks of
+// 100, and nothing is made of the values. What the program adds on top of this is its own
+// cost; the rest is the driver's and the network's.
+#include "db/odbcstatement.h"
+#include "db/sqlrun.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <cstdio>
+#include <memory>
+#include <unordered_map>
 #include <sql.h>
 #include <sqlext.h>
 #include <vector>
 
 class OdbcFloor {
 public:
+    // One statement as the program sent it.
+    struct Sent {
+        QString sql;
+        SqlRun::Params params;
+    };
+
     explicit OdbcFloor(const QString& connectionString)
     {
         SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
@@ -20,11 +38,13 @@ public:
         const std::u16string text = connectionString.toStdU16String();
         ok_ = SQL_SUCCEEDED(SQLDriverConnectW(dbc_, nullptr, (SQLWCHAR*)text.c_str(), SQL_NTS, nullptr, 0, nullptr,
                                               SQL_DRIVER_NOPROMPT));
+        // Planned for each execution's values, as the program's sessions are.
+        execDirect(QStringLiteral("set datestyle = 'ISO, DMY'"));
+        execDirect(QStringLiteral("set plan_cache_mode = force_custom_plan"));
     }
     ~OdbcFloor()
     {
-        if (stmt_)
-            SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+        statements_.clear();
         SQLDisconnect(dbc_);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
         SQLFreeHandle(SQL_HANDLE_ENV, env_);
@@ -40,66 +60,152 @@ public:
         SQLFreeHandle(SQL_HANDLE_STMT, s);
     }
 
-    // Prepares a statement with named parameters (":name"); values are given as text in
-    // the order the names first appear.
-    bool prepare(const QString& sql, const QStringList& values)
+    // Sends the statements once, in order; answers the rows read, or -1 when the driver
+    // refused one (its words on stderr).
+    int replay(const QVector<Sent>& work)
     {
-        static const QRegularExpression named(QStringLiteral("(?<![:\\w]):([A-Za-z_]\\w*)"));
-        QString text = sql;
-        text.replace(named, QStringLiteral("?"));
-        SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_);
-        const std::u16string wide = text.toStdU16String();
-        if (!SQL_SUCCEEDED(SQLPrepareW(stmt_, (SQLWCHAR*)wide.c_str(), SQL_NTS)))
-            return false;
-        params_.clear();
-        for (const QString& v : values)
-            params_.push_back(v.toUtf8());
-        paramLengths_.assign(params_.size(), SQL_NTS);
-        for (size_t i = 0; i < params_.size(); ++i)
-            SQLBindParameter(stmt_, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 255, 0,
-                             params_[i].data(), 0, &paramLengths_[i]);
-        SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0);
-        SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kBlock), 0);
-        SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0);
-        return true;
-    }
-
-    // Executes the prepared statement and reads every row; answers the number of rows.
-    int read()
-    {
-        if (!SQL_SUCCEEDED(SQLExecute(stmt_)))
-            return -1;
-        if (columns_.empty()) {
-            SQLSMALLINT count = 0;
-            SQLNumResultCols(stmt_, &count);
-            columns_.resize(count);
-            for (SQLSMALLINT c = 0; c < count; ++c) {
-                columns_[c].data.resize(kBlock * kWidth);
-                columns_[c].lengths.resize(kBlock);
-                SQLBindCol(stmt_, SQLUSMALLINT(c + 1), SQL_C_WCHAR, columns_[c].data.data(), kWidth * sizeof(SQLWCHAR),
-                           columns_[c].lengths.data());
-            }
-        }
         int rows = 0;
-        while (SQL_SUCCEEDED(SQLFetch(stmt_)))
-            rows += int(fetched_);
-        SQLCloseCursor(stmt_);
+        for (const Sent& sent : work) {
+            if (sent.sql == QLatin1String("BEGIN")) {
+                SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+                continue;
+            }
+            if (sent.sql == QLatin1String("COMMIT") || sent.sql == QLatin1String("ROLLBACK")) {
+                SQLEndTran(SQL_HANDLE_DBC, dbc_, sent.sql == QLatin1String("COMMIT") ? SQL_COMMIT : SQL_ROLLBACK);
+                SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+                continue;
+            }
+            const int read = statementFor(sent.sql).run(sent.params);
+            if (read < 0)
+                return -1;
+            rows += read;
+        }
         return rows;
     }
 
 private:
     static constexpr SQLULEN kBlock = 100;
-    static constexpr size_t kWidth = 256;
+    static constexpr SQLLEN kTextChars = 256;
+
     struct Column {
-        std::vector<SQLWCHAR> data;
+        SQLSMALLINT cType = SQL_C_WCHAR;
+        SQLLEN width = 0;
+        std::vector<char> data;
         std::vector<SQLLEN> lengths;
     };
+
+    class Statement {
+    public:
+        Statement(SQLHDBC dbc, const QString& sql)
+        {
+            SQLAllocHandle(SQL_HANDLE_STMT, dbc, &handle_);
+            text_ = OdbcStatement::positional(sql, &names_).toStdU16String();
+            if (!names_.isEmpty())
+                SQLPrepareW(handle_, (SQLWCHAR*)text_.c_str(), SQL_NTS);
+        }
+        ~Statement() { SQLFreeHandle(SQL_HANDLE_STMT, handle_); }
+
+        int run(const SqlRun::Params& params)
+        {
+            std::vector<QByteArray> values;
+            std::vector<SQLLEN> lengths(size_t(names_.size()));
+            values.reserve(size_t(names_.size()));
+            for (int i = 0; i < names_.size(); ++i) {
+                const QVariant v = params.value(names_[i]);
+                values.push_back(textOf(v));
+                lengths[size_t(i)] = v.isNull() ? SQL_NULL_DATA : SQL_NTS;
+                SQLBindParameter(handle_, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 255, 0,
+                                 values.back().data(), 0, &lengths[size_t(i)]);
+            }
+            const SQLRETURN r = names_.isEmpty() ? SQLExecDirectW(handle_, (SQLWCHAR*)text_.c_str(), SQL_NTS)
+                                                 : SQLExecute(handle_);
+            SQLFreeStmt(handle_, SQL_RESET_PARAMS);
+            if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) {
+                report();
+                return -1;
+            }
+            SQLSMALLINT count = 0;
+            SQLNumResultCols(handle_, &count);
+            if (count == 0)
+                return 0;
+            if (columns_.empty())
+                bind(count);
+            int rows = 0;
+            while (SQL_SUCCEEDED(SQLFetch(handle_)))
+                rows += int(fetched_);
+            SQLFreeStmt(handle_, SQL_CLOSE);
+            return rows;
+        }
+
+    private:
+        static QByteArray textOf(const QVariant& v)
+        {
+            switch (v.typeId()) {
+            case QMetaType::QDate: return v.toDate().toString(Qt::ISODate).toUtf8();
+            case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
+            case QMetaType::Double: return QByteArray::number(v.toDouble(), 'g', 17);
+            case QMetaType::Bool: return v.toBool() ? "1" : "0";
+            default: return v.toString().toUtf8();
+            }
+        }
+
+        // Each column in the C type of its own SQL type, as the program reads it.
+        void bind(SQLSMALLINT count)
+        {
+            columns_.resize(size_t(count));
+            for (SQLSMALLINT c = 0; c < count; ++c) {
+                SQLWCHAR name[256];
+                SQLSMALLINT nameLength = 0, type = 0, scale = 0, nullable = 0;
+                SQLULEN size = 0;
+                SQLDescribeColW(handle_, SQLUSMALLINT(c + 1), name, 256, &nameLength, &type, &size, &scale, &nullable);
+                Column& col = columns_[size_t(c)];
+                switch (type) {
+                case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIT: case SQL_TINYINT:
+                    col.cType = SQL_C_SLONG; col.width = sizeof(SQLINTEGER); break;
+                case SQL_BIGINT: col.cType = SQL_C_SBIGINT; col.width = sizeof(SQLBIGINT); break;
+                case SQL_DECIMAL: case SQL_NUMERIC: case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE:
+                    col.cType = SQL_C_DOUBLE; col.width = sizeof(SQLDOUBLE); break;
+                case SQL_TYPE_DATE: col.cType = SQL_C_TYPE_DATE; col.width = sizeof(SQL_DATE_STRUCT); break;
+                case SQL_TYPE_TIMESTAMP: col.cType = SQL_C_TYPE_TIMESTAMP; col.width = sizeof(SQL_TIMESTAMP_STRUCT); break;
+                default: col.cType = SQL_C_WCHAR; col.width = (kTextChars + 1) * SQLLEN(sizeof(SQLWCHAR)); break;
+                }
+                col.data.resize(size_t(col.width) * kBlock);
+                col.lengths.resize(kBlock);
+                SQLBindCol(handle_, SQLUSMALLINT(c + 1), col.cType, col.data.data(), col.width, col.lengths.data());
+            }
+            SQLSetStmtAttr(handle_, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0);
+            SQLSetStmtAttr(handle_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kBlock), 0);
+            SQLSetStmtAttr(handle_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0);
+        }
+
+        void report() const
+        {
+            SQLWCHAR state[6] = {0};
+            SQLWCHAR text[1024];
+            SQLINTEGER native = 0;
+            SQLSMALLINT length = 0;
+            if (SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_STMT, handle_, 1, state, &native, text, 1024, &length)))
+                std::fprintf(stderr, "the driver alone: %s\n",
+                             qPrintable(QString::fromUtf16(reinterpret_cast<const char16_t*>(text), qMin<int>(length, 1023))));
+        }
+
+        SQLHSTMT handle_ = nullptr;
+        std::u16string text_;
+        QStringList names_;
+        std::vector<Column> columns_;
+        SQLULEN fetched_ = 0;
+    };
+
+    Statement& statementFor(const QString& sql)
+    {
+        std::unique_ptr<Statement>& s = statements_[sql];
+        if (!s)
+            s = std::make_unique<Statement>(dbc_, sql);
+        return *s;
+    }
+
     SQLHENV env_ = nullptr;
     SQLHDBC dbc_ = nullptr;
-    SQLHSTMT stmt_ = nullptr;
     bool ok_ = false;
-    std::vector<QByteArray> params_;
-    std::vector<SQLLEN> paramLengths_;
-    std::vector<Column> columns_;
-    SQLULEN fetched_ = 0;
+    std::unordered_map<QString, std::unique_ptr<Statement>> statements_;
 };

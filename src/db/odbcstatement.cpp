@@ -182,9 +182,11 @@ struct OdbcStatement::Buffers {
     std::vector<Column> columns;
     std::vector<SQLUSMALLINT> status;
     SQLULEN rowsPerBlock = 0;
+    SQLULEN fetched = 0;   // rows of the last block
+    bool bound = false;    // the statement's columns are bound to these buffers
 };
 
-OdbcStatement::OdbcStatement(void* connectionHandle, const QString& sql)
+OdbcStatement::OdbcStatement(void* connectionHandle, const QString& sql, Mode mode)
 {
     SQLHSTMT statement = SQL_NULL_HSTMT;
     if (!connectionHandle || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(connectionHandle), &statement))) {
@@ -195,6 +197,11 @@ OdbcStatement::OdbcStatement(void* connectionHandle, const QString& sql)
     statement_ = statement;
     SQLSetStmtAttr(statement, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY), 0);
     std::u16string text = positional(sql, &names_).toStdU16String();
+    if (mode == Mode::Direct) {
+        direct_ = true;
+        text_ = std::move(text);
+        return;
+    }
     prepared_ = check(SQLPrepareW(statement, reinterpret_cast<SQLWCHAR*>(text.data()), SQLINTEGER(text.size())));
 }
 
@@ -228,7 +235,7 @@ bool OdbcStatement::check(short rc)
 
 bool OdbcStatement::execute(const Params& params)
 {
-    if (!prepared_)
+    if (!prepared_ && !isDirect())
         return false;
     SQLHSTMT statement = handleOf(statement_);
     SQLFreeStmt(statement, SQL_CLOSE);
@@ -241,7 +248,9 @@ bool OdbcStatement::execute(const Params& params)
                                     p.digits, p.bytes.data(), SQLLEN(p.bytes.size()), &p.indicator)))
             return false;
     }
-    const bool ok = check(SQLExecute(statement));
+    const bool ok = isDirect()
+        ? check(SQLExecDirectW(statement, reinterpret_cast<SQLWCHAR*>(text_.data()), SQLINTEGER(text_.size())))
+        : check(SQLExecute(statement));
     // The buffers go with this call; the next run binds its own.
     SQLFreeStmt(statement, SQL_RESET_PARAMS);
     return ok;
@@ -249,6 +258,10 @@ bool OdbcStatement::execute(const Params& params)
 
 QSqlRecord OdbcStatement::fields()
 {
+    // A prepared statement's columns stay as they were: should a table change under it,
+    // the server refuses to run it.
+    if (prepared_ && fieldsKnown_)
+        return fields_;
     QSqlRecord record;
     SQLHSTMT statement = handleOf(statement_);
     SQLSMALLINT count = 0;
@@ -272,6 +285,8 @@ QSqlRecord OdbcStatement::fields()
         field.setValue(QVariant(field.metaType()));
         record.append(field);
     }
+    fields_ = record;
+    fieldsKnown_ = true;
     return record;
 }
 
@@ -383,34 +398,45 @@ bool OdbcStatement::fetchAll(const QSqlRecord& fields, QVector<QVariant>* values
     }
     std::vector<Column>& columns = buffers_->columns;
     std::vector<SQLUSMALLINT>& status = buffers_->status;
-    SQLULEN fetched = 0;
 
     // The driver holds the whole result already and knows its size.
     SQLLEN expected = 0;
     if (SQL_SUCCEEDED(SQLRowCount(statement, &expected)) && expected > 0)
         values->reserve(values->size() + qsizetype(expected) * qsizetype(columns.size()));
 
-    struct Unbind {
+    // The columns stay bound to the kept buffers for the next run of the statement; a
+    // read that fails unbinds them, and the next one binds afresh.
+    struct Close {
         SQLHSTMT statement;
-        ~Unbind()
+        std::unique_ptr<Buffers>* buffers;
+        bool failed = true;
+        ~Close()
         {
-            SQLFreeStmt(statement, SQL_UNBIND);
-            SQLSetStmtAttr(statement, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
-            SQLSetStmtAttr(statement, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-            SQLSetStmtAttr(statement, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+            if (failed) {
+                SQLFreeStmt(statement, SQL_UNBIND);
+                SQLSetStmtAttr(statement, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+                SQLSetStmtAttr(statement, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+                SQLSetStmtAttr(statement, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+                if (*buffers)
+                    (*buffers)->bound = false;
+            }
             SQLFreeStmt(statement, SQL_CLOSE);
         }
-    } unbind{statement};
+    } close{statement, &buffers_};
 
-    SQLSetStmtAttr(statement, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
-    if (!check(SQLSetStmtAttr(statement, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rowsPerBlock), 0))
-        || !check(SQLSetStmtAttr(statement, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0))
-        || !check(SQLSetStmtAttr(statement, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0)))
-        return false;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        Column& c = columns[i];
-        if (!check(SQLBindCol(statement, SQLUSMALLINT(i + 1), c.cType, c.data.data(), c.elementBytes, c.lengths.data())))
+    SQLULEN& fetched = buffers_->fetched;
+    if (!buffers_->bound) {
+        SQLSetStmtAttr(statement, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
+        if (!check(SQLSetStmtAttr(statement, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rowsPerBlock), 0))
+            || !check(SQLSetStmtAttr(statement, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0))
+            || !check(SQLSetStmtAttr(statement, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0)))
             return false;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            Column& c = columns[i];
+            if (!check(SQLBindCol(statement, SQLUSMALLINT(i + 1), c.cType, c.data.data(), c.elementBytes, c.lengths.data())))
+                return false;
+        }
+        buffers_->bound = true;
     }
 
     for (;;) {
@@ -426,7 +452,7 @@ bool OdbcStatement::fetchAll(const QSqlRecord& fields, QVector<QVariant>* values
             }
             for (size_t i = 0; i < columns.size(); ++i) {
                 bool ok = true;
-                values->push_back(valueAt(statement, SQLUSMALLINT(i + 1), row, columns[i], &ok));
+                values->emplace_back(valueAt(statement, SQLUSMALLINT(i + 1), row, columns[i], &ok));
                 if (!ok) {
                     check(SQL_ERROR);
                     return false;
@@ -436,6 +462,7 @@ bool OdbcStatement::fetchAll(const QSqlRecord& fields, QVector<QVariant>* values
         if (fetched < rowsPerBlock)
             break;
     }
+    close.failed = false;
     return true;
 }
 

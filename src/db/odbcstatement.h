@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <QVector>
 #include <memory>
+#include <string>
 
 // One statement prepared on an open QODBC connection through the ODBC API itself, to be
 // run again and again. QSqlQuery asks the driver, on every run, for the base table of
@@ -20,14 +21,20 @@
 class OdbcStatement {
 public:
     using Params = QMap<QString, QVariant>;
+    // Prepared: the server parses and plans the text once, and each execute() runs it.
+    // Direct: each execute() sends the text whole with its values, which costs one round
+    // trip instead of a preparation's two.
+    enum class Mode { Prepared, Direct };
 
-    // Prepares the text on the connection's ODBC handle (SQLHDBC).
-    OdbcStatement(void* connectionHandle, const QString& sql);
+    // Makes the statement on the connection's ODBC handle (SQLHDBC); a prepared one is
+    // prepared at once.
+    OdbcStatement(void* connectionHandle, const QString& sql, Mode mode = Mode::Prepared);
     ~OdbcStatement();
     OdbcStatement(const OdbcStatement&) = delete;
     OdbcStatement& operator=(const OdbcStatement&) = delete;
 
     bool isPrepared() const { return prepared_; }
+    bool isDirect() const { return direct_; }
     bool execute(const Params& params);
     // The columns of the last run's result; empty for a statement without one.
     QSqlRecord fields();
@@ -53,6 +60,10 @@ private:
     std::unique_ptr<Buffers> buffers_;
     void* statement_ = nullptr;
     bool prepared_ = false;
+    bool direct_ = false;
+    QSqlRecord fields_;   // a prepared statement's columns, once known
+    bool fieldsKnown_ = false;
+    std::u16string text_;   // a direct statement's text, "?" for its parameters
     QStringList names_;
     QString sqlState_;
     QString errorText_;

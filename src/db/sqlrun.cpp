@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -34,17 +35,30 @@ struct Link {
     // server parses and plans each once, and no deallocation follows every run.
     QHash<QString, std::shared_ptr<OdbcStatement>> statements;
     QStringList statementsByUse;   // least recently used first
+    // Texts run once so far, sent whole: only a text that comes again is prepared.
+    QSet<QString> seenOnce;
 
     void dropStatements()
     {
         statements.clear();
         statementsByUse.clear();
+        seenOnce.clear();
     }
 };
 
-// Enough for every dataset and command of the client; texts that carry their values
-// (dates written into the text) come and go.
+// Enough for every dataset and command of the client.
 constexpr int kKeptStatements = 64;
+// Texts that carry their values (a worker's number, a date written into the text) mostly
+// run once; so many are remembered before the memory starts afresh.
+constexpr int kSeenTexts = 1024;
+
+Observer g_observer;
+
+void tell(const QString& sql, const Params& params = {})
+{
+    if (g_observer)
+        g_observer(sql, params);
+}
 
 QMutex g_linksMutex;
 QMap<QString, std::shared_ptr<Link>> g_links;
@@ -200,19 +214,46 @@ void ensureAnswering(QSqlDatabase& db, Link& link, const QString& connectionName
     reopen(db, link, connectionName);
 }
 
-// The statement prepared for the text: the one kept on the connection, or a new one
-// (kept when the connection is one of ours). A text the server refused is not kept.
-std::shared_ptr<OdbcStatement> statementFor(QSqlDatabase& db, Link* link, const QString& sql, bool* fresh)
+// The statement for the text: the one kept on the connection, or a new one.
+// A text without parameters is prepared and kept only when it comes a second time. Such
+// texts mostly carry their values (a worker's number, a date written into the text) and
+// run once; preparing one costs two round trips before it runs and a deallocation after,
+// and would push the statements that do come again out of the kept ones. The first time
+// it is sent whole, in one round trip. Inside a transaction it is always sent whole: the
+// driver guards each statement there with a savepoint, which travels with a text sent
+// whole but costs a prepared statement a round trip of its own.
+// A text with parameters is always prepared: sent whole, the driver would write casts
+// of its own into it, and the server would read the values by those instead of by the
+// columns they are compared with. A text the server refused is not kept.
+std::shared_ptr<OdbcStatement> statementFor(QSqlDatabase& db, Link* link, const QString& sql, bool inTransaction,
+                                            bool* fresh)
 {
-    *fresh = false;
+    auto hasParams = [&sql] {
+        QStringList names;
+        OdbcStatement::positional(sql, &names);
+        return !names.isEmpty();
+    };
+    *fresh = true;
+    if (inTransaction && !hasParams())
+        return std::make_shared<OdbcStatement>(connectionHandle(db), sql, OdbcStatement::Mode::Direct);
     if (link) {
         if (std::shared_ptr<OdbcStatement> kept = link->statements.value(sql)) {
             link->statementsByUse.removeOne(sql);
             link->statementsByUse.append(sql);
+            *fresh = false;
             return kept;
         }
     }
-    *fresh = true;
+    if ((!link || !link->seenOnce.contains(sql)) && !hasParams()) {
+        if (link) {
+            if (link->seenOnce.size() >= kSeenTexts)
+                link->seenOnce.clear();
+            link->seenOnce.insert(sql);
+        }
+        return std::make_shared<OdbcStatement>(connectionHandle(db), sql, OdbcStatement::Mode::Direct);
+    }
+    if (link)
+        link->seenOnce.remove(sql);
     auto statement = std::make_shared<OdbcStatement>(connectionHandle(db), sql);
     if (link && statement->isPrepared()) {
         if (link->statementsByUse.size() >= kKeptStatements)
@@ -280,21 +321,22 @@ std::shared_ptr<Link> answeringLink(QSqlDatabase& db, const QString& connectionN
     return link;
 }
 
-// Runs a prepared statement, kept on the connection for its next run: the server parses
-// and plans a text once, and no deallocation follows every run.
-std::shared_ptr<OdbcStatement> runPrepared(const QString& connectionName, const QString& sql, const Params& params,
+// Runs a statement through the ODBC API: a text that comes again is prepared once and
+// kept on the connection (see statementFor).
+std::shared_ptr<OdbcStatement> runStatement(const QString& connectionName, const QString& sql, const Params& params,
                                            bool writes)
 {
+    tell(sql, params);
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     const std::shared_ptr<Link> link = answeringLink(db, connectionName);
 
-    bool fresh = false;
-    std::shared_ptr<OdbcStatement> statement = statementFor(db, link.get(), sql, &fresh);
-    bool ok = statement->execute(params);
     const bool inTransaction = (link && link->transactionOpen) || autocommitOff(db);
+    bool fresh = false;
+    std::shared_ptr<OdbcStatement> statement = statementFor(db, link.get(), sql, inTransaction, &fresh);
+    bool ok = statement->execute(params);
     if (!ok && !fresh && !inTransaction && planOutdated(*statement)) {
         forgetStatement(link.get(), sql);
-        statement = statementFor(db, link.get(), sql, &fresh);
+        statement = statementFor(db, link.get(), sql, inTransaction, &fresh);
         ok = statement->execute(params);
     }
     if (!ok) {
@@ -310,6 +352,7 @@ std::shared_ptr<OdbcStatement> runPrepared(const QString& connectionName, const 
 // bodies of their own) is sent as it is, never prepared and kept.
 int runDirect(const QString& connectionName, const QString& sql)
 {
+    tell(sql);
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     const std::shared_ptr<Link> link = answeringLink(db, connectionName);
     QSqlQuery query(db);
@@ -339,7 +382,7 @@ QSqlRecord Table::record(int row) const
 
 Table selectTable(const QString& connectionName, const QString& sql, const Params& params)
 {
-    const std::shared_ptr<OdbcStatement> statement = runPrepared(connectionName, sql, params, false);
+    const std::shared_ptr<OdbcStatement> statement = runStatement(connectionName, sql, params, false);
     Table table;
     table.fields = statement->fields();
     if (!statement->fetchAll(table.fields, &table.values)) {
@@ -366,7 +409,7 @@ int execute(const QString& connectionName, const QString& sql, const Params& par
 {
     if (params.isEmpty())
         return runDirect(connectionName, sql);
-    const std::shared_ptr<OdbcStatement> statement = runPrepared(connectionName, sql, params, true);
+    const std::shared_ptr<OdbcStatement> statement = runStatement(connectionName, sql, params, true);
     const int changed = statement->rowsAffected();
     statement->closeCursor();
     return changed;
@@ -463,6 +506,7 @@ void begin(const QString& connectionName)
     const std::shared_ptr<Link> link = linkOf(connectionName);
     if (link)
         ensureAnswering(db, *link, connectionName);
+    tell(QStringLiteral("BEGIN"));
     if (!db.transaction()) {
         DbError e(QString(), errorText(db.lastError()), connectionDead(db));
         e.setConnectionName(connectionName);
@@ -476,6 +520,7 @@ void commit(const QString& connectionName)
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     const std::shared_ptr<Link> link = linkOf(connectionName);
+    tell(QStringLiteral("COMMIT"));
     if (db.commit()) {
         if (link) {
             link->transactionOpen = false;
@@ -498,6 +543,7 @@ void rollback(const QString& connectionName)
     const std::shared_ptr<Link> link = linkOf(connectionName);
     if (link)
         link->transactionOpen = false;
+    tell(QStringLiteral("ROLLBACK"));
     if (db.rollback())
         return;
     // A connection that cannot even roll back is opened anew before its next statement,
@@ -507,6 +553,11 @@ void rollback(const QString& connectionName)
         link->broken = true;
     }
     db.close();
+}
+
+void setObserver(Observer observer)
+{
+    g_observer = std::move(observer);
 }
 
 }

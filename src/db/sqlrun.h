@@ -9,10 +9,12 @@
 // Runs one statement on a named connection and turns a refusal into DbError.
 // Every statement of the client goes through here.
 //
-// Selects, and statements with parameters, run prepared (OdbcStatement), and a
-// connection opened through open() keeps them by their text for the next run: the server
-// parses each text once and plans it for the values of each run. Other statements
-// (fixtures, schema scripts) are sent as they are.
+// Selects, and statements with parameters, run through the ODBC API (OdbcStatement). A
+// text with parameters is prepared, and a connection opened through open() keeps it by
+// its text for the next run: the server parses each text once and plans it for the values
+// of each run. A select without parameters is sent whole the first time and prepared and
+// kept from its second run on, and always sent whole inside a transaction. Other
+// statements (fixtures, schema scripts) are sent as they are.
 //
 // A connection opened through open() finds its way back after the server was restarted
 // or the network blinked: before a statement is sent, a connection that is known to be
@@ -75,5 +77,11 @@ void setLossReported(const QString& connectionName);
 void begin(const QString& connectionName);
 void commit(const QString& connectionName);
 void rollback(const QString& connectionName);
+
+// Told of every statement sent through here, with its values, and of "BEGIN", "COMMIT"
+// and "ROLLBACK": the benchmarks send the same statements through the driver alone to
+// know the floor under the program. Empty (the default): nobody is told.
+using Observer = std::function<void(const QString& sql, const Params& params)>;
+void setObserver(Observer observer);
 
 }

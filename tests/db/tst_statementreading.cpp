@@ -22,6 +22,18 @@ class StatementReadingTest : public QObject {
 
     QString connection() const { return db->dm()->connectionName(); }
 
+    // Statements prepared on the connection whose text holds the words (asked by a text
+    // that does not hold them itself).
+    int preparedCount(const QString& words)
+    {
+        QSqlQuery query(QSqlDatabase::database(connection()));
+        query.prepare(QStringLiteral("select count(*) from pg_prepared_statements where strpos(statement, ?) > 0"));
+        query.addBindValue(words);
+        if (!query.exec() || !query.next())
+            qFatal("%s", qPrintable(query.lastError().text()));
+        return query.value(0).toInt();
+    }
+
     // The rows as QSqlQuery reads them, value by value.
     QVector<QSqlRecord> readByQt(const QString& sql)
     {
@@ -33,6 +45,44 @@ class StatementReadingTest : public QObject {
         while (query.next())
             rows.push_back(query.record());
         return rows;
+    }
+
+    void compareWithQt(const SqlRun::Table& table, const QVector<QSqlRecord>& expected, const QSqlRecord& fields)
+    {
+        QCOMPARE(table.rowCount(), expected.size());
+        QCOMPARE(table.columnCount(), fields.count());
+        // A real is the one type read differently: QSqlQuery gives it as text in the
+        // desktop's number format, here it is a number.
+        const int real = fields.indexOf(QStringLiteral("r"));
+        for (int r = 0; r < expected.size() && real >= 0; ++r) {
+            const QVariant v = table.value(r, real);
+            QCOMPARE(v.isNull(), expected[r].value(real).isNull());
+            QVERIFY(v.isNull() || v.typeId() == QMetaType::Double);
+            if (!v.isNull())
+                QCOMPARE(v.toDouble(), expected[r].value(real).toString().replace(u',', u'.').toDouble());
+        }
+        for (int c = 0; c < fields.count(); ++c) {
+            QCOMPARE(table.fields.fieldName(c), fields.fieldName(c));
+            if (c == real)
+                continue;
+            QVERIFY2(table.fields.field(c).metaType() == fields.field(c).metaType(),
+                     qPrintable(QStringLiteral("%1: %2 instead of %3").arg(fields.fieldName(c), table.fields.field(c).metaType().name(),
+                                                                          fields.field(c).metaType().name())));
+        }
+        for (int r = 0; r < expected.size(); ++r) {
+            for (int c = 0; c < fields.count(); ++c) {
+                if (c == real)
+                    continue;
+                const QVariant want = expected[r].value(c);
+                const QVariant got = table.value(r, c);
+                const bool bothNaN = got.typeId() == QMetaType::Double && want.typeId() == QMetaType::Double
+                    && std::isnan(got.toDouble()) && std::isnan(want.toDouble());
+                if (got.isNull() != want.isNull() || got.metaType() != want.metaType() || (got != want && !bothNaN))
+                    QFAIL(qPrintable(QStringLiteral("row %1, column %2: %3 (%4) instead of %5 (%6)")
+                                         .arg(r).arg(fields.fieldName(c), got.toString().left(40), got.metaType().name(),
+                                              want.toString().left(40), want.metaType().name())));
+            }
+        }
     }
 
 private slots:
@@ -78,51 +128,24 @@ private slots:
                               "round(num, 2) as rounded, count(*) over () as total from public.kinds order by n");
         QTest::newRow("no rows") << QStringLiteral("select * from public.kinds where false");
     }
+    // The first run sends the text whole, the second prepares it, the third runs the kept
+    // statement with its columns still bound: all three read the same.
     void valuesAndTypesAreThoseQtReads()
     {
         QFETCH(QString, sql);
         const QVector<QSqlRecord> expected = readByQt(sql);
-        const SqlRun::Table table = SqlRun::selectTable(connection(), sql);
-        QCOMPARE(table.rowCount(), expected.size());
         QSqlQuery header(QSqlDatabase::database(connection()));
         QVERIFY(header.exec(sql));
         const QSqlRecord fields = header.record();
-        QCOMPARE(table.columnCount(), fields.count());
-        // A real is the one type read differently: QSqlQuery gives it as text in the
-        // desktop's number format, here it is a number.
-        const int real = fields.indexOf(QStringLiteral("r"));
-        for (int r = 0; r < expected.size() && real >= 0; ++r) {
-            const QVariant v = table.value(r, real);
-            QCOMPARE(v.isNull(), expected[r].value(real).isNull());
-            QVERIFY(v.isNull() || v.typeId() == QMetaType::Double);
-            if (!v.isNull())
-                QCOMPARE(v.toDouble(), expected[r].value(real).toString().replace(u',', u'.').toDouble());
-        }
-        for (int c = 0; c < fields.count(); ++c) {
-            QCOMPARE(table.fields.fieldName(c), fields.fieldName(c));
-            if (c == real)
-                continue;
-            QVERIFY2(table.fields.field(c).metaType() == fields.field(c).metaType(),
-                     qPrintable(QStringLiteral("%1: %2 instead of %3").arg(fields.fieldName(c), table.fields.field(c).metaType().name(),
-                                                                          fields.field(c).metaType().name())));
-        }
-        for (int r = 0; r < expected.size(); ++r) {
-            for (int c = 0; c < fields.count(); ++c) {
-                if (c == real)
-                    continue;
-                const QVariant want = expected[r].value(c);
-                const QVariant got = table.value(r, c);
-                const bool bothNaN = got.typeId() == QMetaType::Double && want.typeId() == QMetaType::Double
-                    && std::isnan(got.toDouble()) && std::isnan(want.toDouble());
-                if (got.isNull() != want.isNull() || got.metaType() != want.metaType() || (got != want && !bothNaN))
-                    QFAIL(qPrintable(QStringLiteral("row %1, column %2: %3 (%4) instead of %5 (%6)")
-                                         .arg(r).arg(fields.fieldName(c), got.toString().left(40), got.metaType().name(),
-                                              want.toString().left(40), want.metaType().name())));
-            }
+        for (int run = 1; run <= 3; ++run) {
+            compareWithQt(SqlRun::selectTable(connection(), sql), expected, fields);
+            if (QTest::currentTestFailed())
+                QFAIL(qPrintable(QStringLiteral("run %1 of the same text").arg(run)));
         }
         // The records of SqlRun::select carry the same values.
         const SqlRun::Result result = SqlRun::select(connection(), sql);
         QCOMPARE(result.rows.size(), expected.size());
+        const int real = fields.indexOf(QStringLiteral("r"));
         for (int c = 0; c < fields.count() && !expected.isEmpty(); ++c)
             if (c != real)
                 QCOMPARE(result.rows.last().value(c), expected.last().value(c));   // the last row has no NaN
@@ -174,11 +197,64 @@ private slots:
         Dataset ds(QStringLiteral("Grows"), connection());
         ds.setSql(QStringLiteral("select * from public.grows"));
         ds.open();
+        ds.reopen();   // prepared and kept from here on
+        QCOMPARE(preparedCount(QStringLiteral("public.grows")), 1);
+        ds.reopen();
         QCOMPARE(ds.fieldNames(), QStringList{QStringLiteral("a")});
         db->exec(QStringLiteral("alter table public.grows add column b text default 'новое'"));
         ds.reopen();
         QCOMPARE(ds.fieldNames(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
         QCOMPARE(ds.value(QStringLiteral("b")).toString(), QStringLiteral("новое"));
+    }
+
+    // Texts that carry their values run once; preparing each would cost round trips and
+    // push the statements that do come again out of the kept ones.
+    void textsWithoutParametersArePreparedWhenTheyComeAgain()
+    {
+        const QString once = QStringLiteral("select count(*) from public.kinds where i = 1717");
+        QCOMPARE(SqlRun::selectTable(connection(), once).value(0, 0).toInt(), 1);
+        QCOMPARE(preparedCount(QStringLiteral("i = 1717")), 0);
+        QCOMPARE(SqlRun::selectTable(connection(), once).value(0, 0).toInt(), 1);
+        QCOMPARE(preparedCount(QStringLiteral("i = 1717")), 1);
+        QCOMPARE(SqlRun::selectTable(connection(), once).value(0, 0).toInt(), 1);
+        QCOMPARE(preparedCount(QStringLiteral("i = 1717")), 1);
+
+        // A text with parameters is prepared at once: sent whole, the driver would write
+        // casts of its own into it.
+        const QString withValue = QStringLiteral("select count(*) from public.kinds where i = :i and 1818 = 1818");
+        QCOMPARE(SqlRun::selectTable(connection(), withValue, {{QStringLiteral("i"), 1818}}).value(0, 0).toInt(), 1);
+        QCOMPARE(preparedCount(QStringLiteral("1818 = 1818")), 1);
+
+        // Inside a transaction a text without parameters always goes whole, and what it
+        // reads is the transaction's own.
+        const QString inside = QStringLiteral("select count(*) from public.inside where v = 'в транзакции 1919'");
+        db->exec(QStringLiteral("create table public.inside(v text)"));
+        SqlRun::begin(connection());
+        SqlRun::execute(connection(), QStringLiteral("insert into public.inside values (:v)"),
+                        {{QStringLiteral("v"), QStringLiteral("в транзакции 1919")}});
+        for (int run = 0; run < 3; ++run)
+            QCOMPARE(SqlRun::selectTable(connection(), inside).value(0, 0).toInt(), 1);
+        SqlRun::rollback(connection());
+        QCOMPARE(preparedCount(QStringLiteral("1919")), 0);
+        QCOMPARE(SqlRun::selectTable(connection(), inside).value(0, 0).toInt(), 0);
+    }
+
+    void theObserverIsToldEveryStatementInOrder()
+    {
+        QStringList told;
+        SqlRun::setObserver([&told](const QString& sql, const SqlRun::Params& params) {
+            told << (params.isEmpty() ? sql : QStringLiteral("%1 [%2]").arg(sql, params.value(QStringLiteral("v")).toString()));
+        });
+        SqlRun::begin(connection());
+        SqlRun::execute(connection(), QStringLiteral("create temporary table told(v text)"));
+        SqlRun::execute(connection(), QStringLiteral("insert into told values (:v)"), {{QStringLiteral("v"), QStringLiteral("а")}});
+        SqlRun::selectTable(connection(), QStringLiteral("select v from told"));
+        SqlRun::commit(connection());
+        SqlRun::setObserver({});
+        SqlRun::selectTable(connection(), QStringLiteral("select 1"));
+        QCOMPARE(told, (QStringList{QStringLiteral("BEGIN"), QStringLiteral("create temporary table told(v text)"),
+                                    QStringLiteral("insert into told values (:v) [а]"), QStringLiteral("select v from told"),
+                                    QStringLiteral("COMMIT")}));
     }
 
     void aRefusalLeavesTheStatementUsable()

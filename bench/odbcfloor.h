@@ -1,8 +1,9 @@
 #pragma once
 // The floor under any client of the ODBC driver: the statements a piece of work sent,
-// sent again through the driver with nothing of the program in between. A text with
-// parameters is prepared once and executed with its values bound; a text without is sent
-// whole; BEGIN, COMMIT and ROLLBACK become the driver's own transaction calls; every
+// sent again through the driver with nothing of the program in between. A text is
+// prepared once and executed with its values bound, except that inside a transaction a
+// text without parameters is sent whole (the driver's savepoint then travels with it);
+// BEGIN, COMMIT and ROLLBACK become the driver's own transaction calls; every
 // column is bound to a buffer of its own C type and the rows are fetched in blocks of
 // 100, and nothing is made of the values. What the program adds on top of this is its own
 // cost; the rest is the driver's and the network's.
@@ -68,14 +69,16 @@ public:
         for (const Sent& sent : work) {
             if (sent.sql == QLatin1String("BEGIN")) {
                 SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+                inTransaction_ = true;
                 continue;
             }
             if (sent.sql == QLatin1String("COMMIT") || sent.sql == QLatin1String("ROLLBACK")) {
                 SQLEndTran(SQL_HANDLE_DBC, dbc_, sent.sql == QLatin1String("COMMIT") ? SQL_COMMIT : SQL_ROLLBACK);
                 SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+                inTransaction_ = false;
                 continue;
             }
-            const int read = statementFor(sent.sql).run(sent.params);
+            const int read = statementFor(sent.sql).run(sent.params, inTransaction_);
             if (read < 0)
                 return -1;
             rows += read;
@@ -100,13 +103,14 @@ private:
         {
             SQLAllocHandle(SQL_HANDLE_STMT, dbc, &handle_);
             text_ = OdbcStatement::positional(sql, &names_).toStdU16String();
-            if (!names_.isEmpty())
-                SQLPrepareW(handle_, (SQLWCHAR*)text_.c_str(), SQL_NTS);
         }
         ~Statement() { SQLFreeHandle(SQL_HANDLE_STMT, handle_); }
 
-        int run(const SqlRun::Params& params)
+        int run(const SqlRun::Params& params, bool inTransaction)
         {
+            const bool whole = inTransaction && names_.isEmpty();
+            if (!whole && !prepared_)
+                prepared_ = SQL_SUCCEEDED(SQLPrepareW(handle_, (SQLWCHAR*)text_.c_str(), SQL_NTS));
             std::vector<QByteArray> values;
             std::vector<SQLLEN> lengths(size_t(names_.size()));
             values.reserve(size_t(names_.size()));
@@ -117,8 +121,7 @@ private:
                 SQLBindParameter(handle_, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 255, 0,
                                  values.back().data(), 0, &lengths[size_t(i)]);
             }
-            const SQLRETURN r = names_.isEmpty() ? SQLExecDirectW(handle_, (SQLWCHAR*)text_.c_str(), SQL_NTS)
-                                                 : SQLExecute(handle_);
+            const SQLRETURN r = whole ? SQLExecDirectW(handle_, (SQLWCHAR*)text_.c_str(), SQL_NTS) : SQLExecute(handle_);
             SQLFreeStmt(handle_, SQL_RESET_PARAMS);
             if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) {
                 report();
@@ -190,6 +193,7 @@ private:
         }
 
         SQLHSTMT handle_ = nullptr;
+        bool prepared_ = false;
         std::u16string text_;
         QStringList names_;
         std::vector<Column> columns_;
@@ -207,5 +211,6 @@ private:
     SQLHENV env_ = nullptr;
     SQLHDBC dbc_ = nullptr;
     bool ok_ = false;
+    bool inTransaction_ = false;
     std::unordered_map<QString, std::unique_ptr<Statement>> statements_;
 };

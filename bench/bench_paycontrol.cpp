@@ -179,7 +179,7 @@ int main(int argc, char* argv[])
         int rows = 0;
         const QString work = QStringLiteral("history %1").arg(QString::fromUtf8(c.what));
         auto read = [&] { rows = store.page(c.filter).size(); };
-        const Bench::Measure m = Bench::withFloor(Bench::measure(dm, work, 15, read), work, 15, read);
+        const Bench::Measure m = Bench::withFloor(Bench::measure(dm, work, 15, read), work, 15, read, {}, db.connectionString());
         std::printf("%-52s %10.2f %6d\n", c.what, m.program, rows);
         Bench::row(QStringLiteral("history list on %1 rows, first page: %2 (%3 rows)").arg(total).arg(QString::fromUtf8(c.what)).arg(rows),
                    m, QStringLiteral("x1.5"));
@@ -189,7 +189,7 @@ int main(int argc, char* argv[])
     int rows = 0;
     auto readNext = [&] { rows = store.page(whole, next).size(); };
     const Bench::Measure m = Bench::withFloor(Bench::measure(dm, QStringLiteral("history second page"), 15, readNext),
-                                              QStringLiteral("history second page"), 15, readNext);
+                                              QStringLiteral("history second page"), 15, readNext, {}, db.connectionString());
     std::printf("%-52s %10.2f %6d\n", "second page, no filter", m.program, rows);
     Bench::row(QStringLiteral("history list, second page (%1 rows)").arg(rows), m, QStringLiteral("x1.5"));
     return 0;

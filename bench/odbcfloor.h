@@ -88,7 +88,7 @@ public:
 
 private:
     static constexpr SQLULEN kBlock = 100;
-    static constexpr SQLLEN kTextChars = 256;
+    static constexpr SQLLEN kTextChars = 1024;   // as wide as the program binds a text
 
     struct Column {
         SQLSMALLINT cType = SQL_C_WCHAR;
@@ -111,16 +111,9 @@ private:
             const bool whole = inTransaction && names_.isEmpty();
             if (!whole && !prepared_)
                 prepared_ = SQL_SUCCEEDED(SQLPrepareW(handle_, (SQLWCHAR*)text_.c_str(), SQL_NTS));
-            std::vector<QByteArray> values;
-            std::vector<SQLLEN> lengths(size_t(names_.size()));
-            values.reserve(size_t(names_.size()));
-            for (int i = 0; i < names_.size(); ++i) {
-                const QVariant v = params.value(names_[i]);
-                values.push_back(textOf(v));
-                lengths[size_t(i)] = v.isNull() ? SQL_NULL_DATA : SQL_NTS;
-                SQLBindParameter(handle_, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 255, 0,
-                                 values.back().data(), 0, &lengths[size_t(i)]);
-            }
+            // Values bound with the types the program binds them with, so that the server
+            // plans the same statement.
+            const std::shared_ptr<void> bound = OdbcStatement::bindParameters(handle_, names_, params);
             const SQLRETURN r = whole ? SQLExecDirectW(handle_, (SQLWCHAR*)text_.c_str(), SQL_NTS) : SQLExecute(handle_);
             SQLFreeStmt(handle_, SQL_RESET_PARAMS);
             if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) {
@@ -141,17 +134,6 @@ private:
         }
 
     private:
-        static QByteArray textOf(const QVariant& v)
-        {
-            switch (v.typeId()) {
-            case QMetaType::QDate: return v.toDate().toString(Qt::ISODate).toUtf8();
-            case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
-            case QMetaType::Double: return QByteArray::number(v.toDouble(), 'g', 17);
-            case QMetaType::Bool: return v.toBool() ? "1" : "0";
-            default: return v.toString().toUtf8();
-            }
-        }
-
         // Each column in the C type of its own SQL type, as the program reads it.
         void bind(SQLSMALLINT count)
         {

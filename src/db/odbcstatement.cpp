@@ -233,21 +233,30 @@ bool OdbcStatement::check(short rc)
     return false;
 }
 
+std::shared_ptr<void> OdbcStatement::bindParameters(void* statementHandle, const QStringList& names, const Params& params)
+{
+    auto bound = std::make_shared<std::vector<Parameter>>();
+    bound->reserve(size_t(names.size()));
+    for (int i = 0; i < names.size(); ++i) {
+        bound->push_back(parameterFor(params.value(names[i])));
+        Parameter& p = bound->back();
+        if (!SQL_SUCCEEDED(SQLBindParameter(handleOf(statementHandle), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, p.cType,
+                                            p.sqlType, p.columnSize, p.digits, p.bytes.data(), SQLLEN(p.bytes.size()),
+                                            &p.indicator)))
+            return {};
+    }
+    return bound;
+}
+
 bool OdbcStatement::execute(const Params& params)
 {
     if (!prepared_ && !isDirect())
         return false;
     SQLHSTMT statement = handleOf(statement_);
     SQLFreeStmt(statement, SQL_CLOSE);
-    std::vector<Parameter> bound;
-    bound.reserve(size_t(names_.size()));
-    for (int i = 0; i < names_.size(); ++i) {
-        bound.push_back(parameterFor(params.value(names_[i])));
-        Parameter& p = bound.back();
-        if (!check(SQLBindParameter(statement, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, p.cType, p.sqlType, p.columnSize,
-                                    p.digits, p.bytes.data(), SQLLEN(p.bytes.size()), &p.indicator)))
-            return false;
-    }
+    const std::shared_ptr<void> bound = bindParameters(statement, names_, params);
+    if (!bound)
+        return check(SQL_ERROR);
     const bool ok = isDirect()
         ? check(SQLExecDirectW(statement, reinterpret_cast<SQLWCHAR*>(text_.data()), SQLINTEGER(text_.size())))
         : check(SQLExecute(statement));

@@ -49,6 +49,12 @@ public:
     QString sqlState() const { return sqlState_; }
     QString errorText() const { return errorText_; }
 
+    // Binds the values of the named parameters, in the order of the names, to a statement
+    // handle (SQLHSTMT) with the types QODBC would give them. The bound buffers live as
+    // long as the answer; an empty answer: the driver refused one (its words are on the
+    // handle).
+    static std::shared_ptr<void> bindParameters(void* statementHandle, const QStringList& names, const Params& params);
+
     // The text with its ":name" placeholders turned into "?" and their names in order;
     // quoted texts and names and "::" casts are left alone.
     static QString positional(const QString& sql, QStringList* names);

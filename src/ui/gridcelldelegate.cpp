@@ -39,7 +39,8 @@ size_t qHash(const LineKey& key, size_t seed = 0)
 // layout keeps its shaped glyphs, so drawing it again shapes nothing.
 struct ShapedText {
     QTextLayout layout;
-    qreal top = 0;   // where it is drawn, from the top of the text's box
+    qreal top = 0;        // where it is drawn, from the top of the text's box
+    bool inside = false;  // its lines stay inside the box, with room above and below
 };
 
 constexpr int kDefaultCapacity = 3000;
@@ -136,18 +137,26 @@ std::unique_ptr<ShapedText> shape(const LineKey& key, const QTextOption& textOpt
         if (height + layoutRect.top() >= box.bottom() || (lastVisibleLine >= 0 && lastVisibleLine == i))
             break;
     }
-    first->top = top;
-    if (shown == key.text && lastVisibleLine < 0)
-        return first;
-
-    auto second = std::make_unique<ShapedText>();
-    second->top = top;
-    second->layout.setCacheEnabled(true);
-    second->layout.setText(shown);
-    second->layout.setFont(key.font);
-    second->layout.setTextOption(textOption);
-    layOut(second->layout, key.width);
-    return second;
+    std::unique_ptr<ShapedText> shaped = std::move(first);
+    if (shown != key.text || lastVisibleLine >= 0) {
+        shaped = std::make_unique<ShapedText>();
+        shaped->layout.setCacheEnabled(true);
+        shaped->layout.setText(shown);
+        shaped->layout.setFont(key.font);
+        shaped->layout.setTextOption(textOption);
+        layOut(shaped->layout, key.width);
+    }
+    shaped->top = top;
+    // Glyphs may reach a little past their line's box: room of a few pixels is kept.
+    constexpr int room = 2;
+    qreal bottom = top;
+    bool narrow = true;
+    for (int i = 0; i < shaped->layout.lineCount(); ++i) {
+        bottom += shaped->layout.lineAt(i).height();
+        narrow = narrow && shaped->layout.lineAt(i).naturalTextWidth() <= key.width;
+    }
+    shaped->inside = narrow && top >= room && bottom <= key.height - room;
+    return shaped;
 }
 
 QPalette::ColorGroup colorGroup(const QStyleOptionViewItem& option)
@@ -157,32 +166,48 @@ QPalette::ColorGroup colorGroup(const QStyleOptionViewItem& option)
     return (option.state & QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive;
 }
 
-void drawText(QPainter* painter, const QStyleOptionViewItem& option, const QStyle* style)
+const ShapedText* shapedText(const QStyleOptionViewItem& option, const QRect& textRect)
 {
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1;
-    const QRect textRect = option.rect.adjusted(margin, 0, -margin, 0);
     const bool wrap = option.features & QStyleOptionViewItem::WrapText;
+    const LineKey key{option.text, option.font, textRect.width(), textRect.height(), int(option.displayAlignment),
+                      int(option.direction), int(option.textElideMode), wrap};
+    QCache<LineKey, ShapedText>& texts = shapedTexts();
+    if (const ShapedText* shaped = texts.object(key))
+        return shaped;
     QTextOption textOption;
     textOption.setWrapMode(wrap ? QTextOption::WordWrap : QTextOption::ManualWrap);
     textOption.setTextDirection(option.direction);
     textOption.setAlignment(QStyle::visualAlignment(option.direction, option.displayAlignment));
+    std::unique_ptr<ShapedText> shaped = shape(key, textOption);
+    if (texts.maxCost() > 0 && texts.insert(key, shaped.get()))
+        return shaped.release();
+    // Not kept: drawn once and let go by the next paint.
+    static std::unique_ptr<ShapedText> last;
+    last = std::move(shaped);
+    return last.get();
+}
 
-    const LineKey key{option.text, option.font, textRect.width(), textRect.height(), int(option.displayAlignment),
-                      int(option.direction), int(option.textElideMode), wrap};
-    QCache<LineKey, ShapedText>& texts = shapedTexts();
-    ShapedText* shaped = texts.object(key);
-    std::unique_ptr<ShapedText> uncached;
-    if (!shaped) {
-        uncached = shape(key, textOption);
-        shaped = uncached.get();
-        if (texts.maxCost() > 0 && texts.insert(key, uncached.get()))
-            uncached.release();
+// QCommonStyle's item panel, which Fusion keeps: the selection or the item's own
+// background. Drawn here, since the style works out all its colours on every call.
+void drawPanel(QPainter* painter, const QStyleOptionViewItem& option, const QStyle* style)
+{
+    const bool selected = option.state & QStyle::State_Selected;
+    if (selected && !option.showDecorationSelected) {
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &option, painter, option.widget);
+        return;
     }
-
-    const QPalette::ColorGroup group = colorGroup(option);
-    painter->setPen(option.palette.color(group, (option.state & QStyle::State_Selected) ? QPalette::HighlightedText
-                                                                                      : QPalette::Text));
-    shaped->layout.draw(painter, QPointF(textRect.x(), textRect.top() + shaped->top));
+    QPalette::ColorGroup group = (option.widget ? option.widget->isEnabled() : bool(option.state & QStyle::State_Enabled))
+                                     ? QPalette::Normal : QPalette::Disabled;
+    if (group == QPalette::Normal && !(option.state & QStyle::State_Active))
+        group = QPalette::Inactive;
+    if (selected) {
+        painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+    } else if (option.backgroundBrush.style() != Qt::NoBrush) {
+        const QPointF origin = painter->brushOrigin();
+        painter->setBrushOrigin(option.rect.topLeft());
+        painter->fillRect(option.rect, option.backgroundBrush);
+        painter->setBrushOrigin(origin);
+    }
 }
 
 void drawFocus(QPainter* painter, const QStyleOptionViewItem& option, const QStyle* style)
@@ -229,15 +254,28 @@ void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         return;
     }
 
-    painter->save();
-    // Nothing of the cell, a long text or a tall font, draws beyond it.
-    painter->setClipRect(opt.rect, Qt::IntersectClip);
-    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, opt.widget);
-    if (!opt.text.isEmpty())
-        drawText(painter, opt, style);
-    if (opt.state & QStyle::State_HasFocus)
+    drawPanel(painter, opt, style);
+    const QRect textRect = opt.rect.adjusted(margin, 0, -margin, 0);
+    const ShapedText* text = opt.text.isEmpty() ? nullptr : shapedText(opt, textRect);
+    // Nothing of the cell, a long text or a tall font, draws beyond it; a text well
+    // inside needs no clipping.
+    const bool focus = opt.state & QStyle::State_HasFocus;
+    const bool clip = focus || (text && (!text->inside || margin < 2));
+    if (clip) {
+        painter->save();
+        painter->setClipRect(opt.rect, Qt::IntersectClip);
+    }
+    if (text) {
+        const QPen pen = painter->pen();
+        painter->setPen(opt.palette.color(colorGroup(opt), (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                              : QPalette::Text));
+        text->layout.draw(painter, QPointF(textRect.x(), textRect.top() + text->top));
+        painter->setPen(pen);
+    }
+    if (focus)
         drawFocus(painter, opt, style);
-    painter->restore();
+    if (clip)
+        painter->restore();
 }
 
 int GridCellDelegate::textCacheCapacity()

@@ -22,6 +22,10 @@ struct CellLook {
     bool focused = false;
     int width = 120;
     bool wordWrap = true;          // as a QTableView has it unless told otherwise
+    int pointSize = 0;             // 0: the application's
+    Qt::BrushStyle backgroundStyle = Qt::SolidPattern;
+    bool enabled = true;
+    bool inactive = false;         // another window is the active one
 };
 
 // The journal's "OK" column look, over either base: bold, green or red.
@@ -65,6 +69,7 @@ class GridCellDelegateTest : public QObject {
     QStandardItemModel model{3, 3};
     QTableView* view = nullptr;
     QStyledItemDelegate resting;   // the view's delegate between two drawings
+    QWidget other;                 // a window that takes the activation from the grid's
 
     void setUpView()
     {
@@ -77,6 +82,9 @@ class GridCellDelegateTest : public QObject {
         view->verticalHeader()->setVisible(false);
         view->setAlternatingRowColors(true);
         view->resize(420, 160);
+        other.resize(100, 100);
+        other.move(500, 0);
+        other.show();
         view->show();
         view->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(view));
@@ -91,15 +99,17 @@ class GridCellDelegateTest : public QObject {
         if (look.text.isValid())
             item->setData(look.text, Qt::DisplayRole);
         item->setData(look.alignment, Qt::TextAlignmentRole);
-        if (look.bold) {
+        if (look.bold || look.pointSize) {
             QFont font;
-            font.setBold(true);
+            font.setBold(look.bold);
+            if (look.pointSize)
+                font.setPointSize(look.pointSize);
             item->setData(font, Qt::FontRole);
         }
         if (look.foreground.isValid())
             item->setData(QBrush(look.foreground), Qt::ForegroundRole);
         if (look.background.isValid())
-            item->setData(QBrush(look.background), Qt::BackgroundRole);
+            item->setData(QBrush(look.background, look.backgroundStyle), Qt::BackgroundRole);
         model.setItem(kRow, kColumn, item);
         view->setColumnWidth(kColumn, look.width);
         view->setWordWrap(look.wordWrap);
@@ -112,6 +122,12 @@ class GridCellDelegateTest : public QObject {
             view->setFocus();
         } else {
             view->clearFocus();
+        }
+        view->setEnabled(look.enabled);
+        QWidget* active = look.inactive ? &other : view;
+        if (QApplication::activeWindow() != active) {
+            active->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(active));
         }
     }
 
@@ -171,6 +187,27 @@ private slots:
         QTest::newRow("empty text") << CellLook{QString(""), left} << true;
         QTest::newRow("no value") << CellLook{QVariant(), left} << true;
         QTest::newRow("empty focused") << CellLook{QString(""), left, false, {}, {}, true, true} << true;
+        CellLook tall{QStringLiteral("Крупно 123"), left};
+        tall.pointSize = 22;
+        QTest::newRow("taller than the row") << tall << true;
+        tall.alignment = int(Qt::AlignCenter);
+        tall.selected = true;
+        QTest::newRow("taller than the row, selected") << tall << true;
+        QTest::newRow("accented capitals") << CellLook{QStringLiteral("ЁЙЇ Ålborg Ÿ"), int(Qt::AlignCenter)} << true;
+        CellLook pattern{QStringLiteral("10"), right, false, {}, QColor(192, 0, 0)};
+        pattern.backgroundStyle = Qt::Dense4Pattern;
+        QTest::newRow("pattern background") << pattern << true;
+        CellLook disabled{QStringLiteral("Резка"), left, false, {}, {}, true};
+        disabled.enabled = false;
+        QTest::newRow("disabled grid, selected") << disabled << true;
+        disabled.selected = false;
+        QTest::newRow("disabled grid") << disabled << true;
+        CellLook inactive{QStringLiteral("Сварка"), left, false, {}, {}, true};
+        inactive.inactive = true;
+        QTest::newRow("inactive window, selected") << inactive << true;
+        inactive.foreground = QColor(255, 0, 0);
+        inactive.selected = false;
+        QTest::newRow("inactive window, foreground") << inactive << true;
         QTest::newRow("mixed scripts") << CellLook{QStringLiteral("Покраска RAL 9016 — белый"), left} << true;
         QTest::newRow("two lines") << CellLook{QStringLiteral("первая\nвторая"), left} << true;
         QTest::newRow("two lines top") << CellLook{QStringLiteral("первая\nвторая"), int(Qt::AlignLeft | Qt::AlignTop)} << true;

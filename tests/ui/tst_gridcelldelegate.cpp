@@ -1,4 +1,5 @@
 #include "support/plantfixture.h"
+#include "timesheet/timesheetgrid.h"
 #include "ui/datasetgrid.h"
 #include "ui/gridcelldelegate.h"
 
@@ -41,6 +42,31 @@ public:
         option->palette.setColor(QPalette::Text, colour);
         option->palette.setColor(QPalette::HighlightedText, colour);
     }
+};
+
+// A delegate with its look open to others.
+template <class Delegate>
+class Exposed : public Delegate {
+public:
+    using Delegate::Delegate;
+    using Delegate::initStyleOption;
+};
+
+// Draws with the style what a delegate's initStyleOption makes of a cell: what
+// QStyledItemDelegate::paint does with that delegate's look.
+template <class Delegate>
+class StyleDrawn : public QStyledItemDelegate {
+public:
+    explicit StyleDrawn(const Exposed<Delegate>& look) : look_(look) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        look_.initStyleOption(&opt, index);
+        opt.widget->style()->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+    }
+
+private:
+    const Exposed<Delegate>& look_;
 };
 
 // The cell under test is (1, 1) of a small grid whose other cells are empty, so that
@@ -395,6 +421,56 @@ private slots:
         own.setItemDelegate(ownDelegate);
         bindGrid(&own, kinds, {{QStringLiteral("vid"), QStringLiteral("Операции")}});
         QCOMPARE(own.itemDelegate(), ownDelegate);
+    }
+
+    // The timesheet's cells of a month of the real server: silver zeros, bold eights,
+    // green long days, red weekends, blank days past the month's end, the total's
+    // background, a selected and focused cell: as the style draws them with the
+    // timesheet's look.
+    void timesheetCells()
+    {
+        TestDatabase db(QStringLiteral("gridsheet"));
+        const int ivanov = Plant::worker(db, QStringLiteral("Иванов И.И."));
+        const int petrov = Plant::worker(db, QStringLiteral("Петров Пётр Петрович, наладчик"));
+        // February 2026: 28 days, the 1st a Sunday.
+        db.exec(QStringLiteral("insert into accounts_dep.h_tabel(w_id, smena, month, year, d1, d2, d3, d7, d9, d28) "
+                               "values (%1, 1, 2, 2026, 8, 11, 0, 4, 8, 12), (%2, 1, 2, 2026, 0, 8, 8, 8, 9, 0)")
+                    .arg(ivanov).arg(petrov));
+        Dataset* sheet = db.dm()->hTabelForShift(1);
+        sheet->setParam(QStringLiteral("mnth"), 2);
+        sheet->setParam(QStringLiteral("yea"), 2026);
+        sheet->open();
+        QCOMPARE(sheet->recordCount(), 2);
+
+        QTableView grid;
+        auto* model = new TimesheetModel(sheet, &grid);
+        model->setMonth(QDate(2026, 2, 1));
+        grid.setModel(model);
+        grid.verticalHeader()->setVisible(false);
+        grid.verticalHeader()->setDefaultSectionSize(grid.fontMetrics().height() + 6);
+        for (int column = 0; column < model->columnCount(); ++column)
+            grid.setColumnWidth(column, model->columns()[column].width);
+        grid.resize(900, 120);
+        grid.show();
+        grid.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&grid));
+        grid.setCurrentIndex(model->index(1, 5));
+        grid.setFocus();
+
+        Exposed<TimesheetCellDelegate> cells;
+        StyleDrawn<TimesheetCellDelegate> styled(cells);
+        grid.setItemDelegate(&cells);
+        const QImage mine = grid.grab().toImage();
+        QVERIFY(GridCellDelegate::cachedTexts() > 0);
+        grid.setItemDelegate(&styled);
+        const QImage styles = grid.grab().toImage();
+        grid.setItemDelegate(&resting);
+        QCOMPARE(differingPixels(mine, styles), 0);
+        // And the look is the timesheet's, not the plain grid's.
+        GridCellDelegate plain;
+        grid.setItemDelegate(&plain);
+        QVERIFY(grid.grab().toImage() != mine);
+        grid.setItemDelegate(&resting);
     }
 };
 

@@ -12,7 +12,7 @@ namespace {
 
 // What a cell's laid-out text depends on: the text, its font, the box it is drawn in,
 // its alignment and direction, the eliding and the wrapping.
-struct LineKey {
+struct TextKey {
     QString text;
     QFont font;
     int width = 0;
@@ -23,13 +23,13 @@ struct LineKey {
     bool wrap = false;
 };
 
-bool operator==(const LineKey& a, const LineKey& b)
+bool operator==(const TextKey& a, const TextKey& b)
 {
     return a.width == b.width && a.height == b.height && a.alignment == b.alignment && a.direction == b.direction
         && a.elideMode == b.elideMode && a.wrap == b.wrap && a.text == b.text && a.font == b.font;
 }
 
-size_t qHash(const LineKey& key, size_t seed = 0)
+size_t qHash(const TextKey& key, size_t seed = 0)
 {
     return qHashMulti(seed, key.text, key.width, key.height, key.alignment, key.direction, key.elideMode,
                       key.wrap, key.font);
@@ -43,11 +43,22 @@ struct ShapedText {
     bool inside = false;  // its lines stay inside the box, with room above and below
 };
 
-constexpr int kDefaultCapacity = 3000;
+// The texts of every grid, shared: the same values recur across grids as well.
+struct ShapedTexts {
+    static constexpr int kDefaultCapacity = 3000;
+    QCache<TextKey, ShapedText> kept{kDefaultCapacity};
+    std::unique_ptr<ShapedText> unkept;   // the last one drawn when none are kept
 
-QCache<LineKey, ShapedText>& shapedTexts()
+    void clear()
+    {
+        kept.clear();
+        unkept.reset();
+    }
+};
+
+ShapedTexts& shapedTexts()
 {
-    static QCache<LineKey, ShapedText> texts(kDefaultCapacity);
+    static ShapedTexts texts;
     static const bool cleanedUp = [] {
         // The layouts hold fonts: let them go while the application's fonts still exist.
         qAddPostRoutine([] { shapedTexts().clear(); });
@@ -86,7 +97,7 @@ void layOut(QTextLayout& layout, int width, int maxHeight = -1, int* lastVisible
 // the lines above the box are skipped, a line wider than the box is elided, and so is
 // the last one that shows when more follow (with "…" added); the lines below are
 // dropped. What is left is laid out again to be drawn, unless nothing changed.
-std::unique_ptr<ShapedText> shape(const LineKey& key, const QTextOption& textOption)
+std::unique_ptr<ShapedText> shape(const TextKey& key, const QTextOption& textOption)
 {
     auto first = std::make_unique<ShapedText>();
     QTextLayout& layout = first->layout;
@@ -169,22 +180,20 @@ QPalette::ColorGroup colorGroup(const QStyleOptionViewItem& option)
 const ShapedText* shapedText(const QStyleOptionViewItem& option, const QRect& textRect)
 {
     const bool wrap = option.features & QStyleOptionViewItem::WrapText;
-    const LineKey key{option.text, option.font, textRect.width(), textRect.height(), int(option.displayAlignment),
+    const TextKey key{option.text, option.font, textRect.width(), textRect.height(), int(option.displayAlignment),
                       int(option.direction), int(option.textElideMode), wrap};
-    QCache<LineKey, ShapedText>& texts = shapedTexts();
-    if (const ShapedText* shaped = texts.object(key))
+    ShapedTexts& texts = shapedTexts();
+    if (const ShapedText* shaped = texts.kept.object(key))
         return shaped;
     QTextOption textOption;
     textOption.setWrapMode(wrap ? QTextOption::WordWrap : QTextOption::ManualWrap);
     textOption.setTextDirection(option.direction);
     textOption.setAlignment(QStyle::visualAlignment(option.direction, option.displayAlignment));
     std::unique_ptr<ShapedText> shaped = shape(key, textOption);
-    if (texts.maxCost() > 0 && texts.insert(key, shaped.get()))
+    if (texts.kept.maxCost() > 0 && texts.kept.insert(key, shaped.get()))
         return shaped.release();
-    // Not kept: drawn once and let go by the next paint.
-    static std::unique_ptr<ShapedText> last;
-    last = std::move(shaped);
-    return last.get();
+    texts.unkept = std::move(shaped);
+    return texts.unkept.get();
 }
 
 // QCommonStyle's item panel, which Fusion keeps: the selection or the item's own
@@ -280,17 +289,17 @@ void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
 int GridCellDelegate::textCacheCapacity()
 {
-    return int(shapedTexts().maxCost());
+    return int(shapedTexts().kept.maxCost());
 }
 
 void GridCellDelegate::setTextCacheCapacity(int texts)
 {
-    shapedTexts().setMaxCost(qMax(0, texts));
+    shapedTexts().kept.setMaxCost(qMax(0, texts));
 }
 
 int GridCellDelegate::cachedTexts()
 {
-    return int(shapedTexts().size());
+    return int(shapedTexts().kept.size());
 }
 
 void GridCellDelegate::clearTextCache()

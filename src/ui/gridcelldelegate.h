@@ -16,14 +16,15 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-    // Whether a cell of this option (as initStyleOption left it) is drawn here rather
-    // than by the style.
-    static bool drawsItself(const QStyleOptionViewItem& option);
-
     // How many laid-out texts the shared cache keeps; the least recently drawn go first.
     // 0 keeps none: every text is then laid out once per paint.
     static int textCacheCapacity();
     static void setTextCacheCapacity(int texts);
     static int cachedTexts();
     static void clearTextCache();
+
+private:
+    // Whether a cell of this option (as initStyleOption left it) is drawn here rather
+    // than by the style.
+    static bool drawsItself(const QStyleOptionViewItem& option);
 };

@@ -19,6 +19,7 @@
 #include "timesheet/hoursposting.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/datasetgrid.h"
+#include "ui/gridcelldelegate.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
 #include "ui/numbertext.h"
@@ -31,7 +32,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QShortcut>
-#include <QStyledItemDelegate>
 #include <QTimer>
 
 namespace {
@@ -40,12 +40,12 @@ const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
 
 // The "OK" column: accepted entries in bold green, all others in bold red.
-class AcceptanceDelegate : public QStyledItemDelegate {
+class AcceptanceDelegate : public GridCellDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using GridCellDelegate::GridCellDelegate;
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
-        QStyledItemDelegate::initStyleOption(option, index);
+        GridCellDelegate::initStyleOption(option, index);
         option->font.setBold(true);
         const QColor color = JournalStore::isAccepted(index.data().toString()) ? kGreen : kRed;
         option->palette.setColor(QPalette::Text, color);
@@ -133,7 +133,7 @@ JournalWindow::JournalWindow(QWidget* parent)
                 showTotals();
         });
     }
-    ui->DBGrid2->setItemDelegate(new QStyledItemDelegate(ui->DBGrid2));
+    ui->DBGrid2->setItemDelegate(new GridCellDelegate(ui->DBGrid2));
     showJournal(dm->Smena1);
 
     ui->DateT->setDate(Clock::today());
@@ -457,7 +457,9 @@ void JournalWindow::showJournal(Dataset* journal)
         old->deleteLater();
     DatasetModel* model = bindGrid(ui->DBGrid2, journal, journalColumns());
     const int okColumn = model->columnOf(QStringLiteral("ok"));
-    ui->DBGrid2->setItemDelegateForColumn(okColumn, new AcceptanceDelegate(ui->DBGrid2));
+    // One for the window's life: each shift shown would otherwise leave one more behind.
+    if (!dynamic_cast<AcceptanceDelegate*>(ui->DBGrid2->itemDelegateForColumn(okColumn)))
+        ui->DBGrid2->setItemDelegateForColumn(okColumn, new AcceptanceDelegate(ui->DBGrid2));
     showTotals();
 }
 

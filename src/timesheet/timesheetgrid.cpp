@@ -74,7 +74,7 @@ QVariant TimesheetModel::headerData(int section, Qt::Orientation orientation, in
 
 void TimesheetCellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
-    QStyledItemDelegate::initStyleOption(option, index);
+    GridCellDelegate::initStyleOption(option, index);
     if (!isDayColumn(index.column()) || (option->state & QStyle::State_Selected))
         return;
     const auto look = DayLook(index.data(TimesheetModel::DayLookRole).toInt());

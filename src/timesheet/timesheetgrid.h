@@ -1,9 +1,9 @@
 #pragma once
 #include "ui/datasetgrid.h"
+#include "ui/gridcelldelegate.h"
 
 #include <QColor>
 #include <QDate>
-#include <QStyledItemDelegate>
 
 // How a day column of a month shows.
 enum class DayLook { Workday, Weekend, Missing };
@@ -42,8 +42,8 @@ private:
 // Draws the day cells by their hours: 0 silver (red on a weekend, invisible past the
 // month's end), 8 bold, more than 8 bold on green. The name, the total and the selected
 // cell are drawn as they are.
-class TimesheetCellDelegate : public QStyledItemDelegate {
+class TimesheetCellDelegate : public GridCellDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using GridCellDelegate::GridCellDelegate;
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };

@@ -1,4 +1,5 @@
 #include "ui/datasetgrid.h"
+#include "ui/gridcelldelegate.h"
 #include "ui/numbertext.h"
 
 #include <QDate>
@@ -8,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QLocale>
 #include <QTableView>
+#include <typeinfo>
 
 DatasetModel::DatasetModel(Dataset* dataset, QVector<GridColumn> columns, QObject* parent)
     : QAbstractTableModel(parent), dataset_(dataset), columns_(std::move(columns))
@@ -103,6 +105,10 @@ DatasetModel* bindGrid(QTableView* view, Dataset* dataset, const QVector<GridCol
     view->verticalHeader()->setVisible(false);
     view->horizontalHeader()->setHighlightSections(false);
     view->setAlternatingRowColors(true);
+    // A view still on the delegate it was born with gets the one that shapes each text
+    // once; a view with a delegate of its own keeps it.
+    if (QAbstractItemDelegate* current = view->itemDelegate(); !current || typeid(*current) == typeid(QStyledItemDelegate))
+        view->setItemDelegate(new GridCellDelegate(view));
     for (int i = 0; i < columns.size(); ++i) {
         if (columns[i].width > 0)
             view->setColumnWidth(i, columns[i].width);

@@ -46,4 +46,5 @@ private:
 
 // Shows the dataset in the view: bold centred titles, whole-row selection that always
 // shows, the selection following the dataset's current row and the other way round.
+// A view without a delegate of its own draws its cells with GridCellDelegate.
 DatasetModel* bindGrid(QTableView* view, Dataset* dataset, const QVector<GridColumn>& columns);

@@ -29,6 +29,7 @@ const double kDayLefts[31] = {81.2,  87.8,  93.7,  100.0, 106.1, 112.4, 118.8, 1
                               148.7, 154.3, 159.8, 165.4, 170.9, 176.5, 182.0, 187.6, 193.1, 198.7, 204.3,
                               209.8, 215.4, 220.9, 226.5, 232.0, 237.6, 243.2, 248.7, 254.3};
 const QColor kRuleGrey(128, 128, 128);
+const QColor kHeaderGrey(244, 244, 244);   // the header and its period label, as on the summaries
 const char* const kPeriodLabel = "QRLabel33";
 
 QString querySql()
@@ -50,18 +51,22 @@ Band header()
     band.repeatOnEveryPage = true;
     band.frame.top = Rule::solid();
     band.frame.bottom = Rule::solid();
+    band.background = kHeaderGrey;
     Field period = Field::label(QStringLiteral("Данные за:"), 0, TimesheetLayout::dayLeft(1));
     period.name = QString::fromLatin1(kPeriodLabel);
     period.bold = true;
+    period.background = kHeaderGrey;
     band.fields << period;
     for (int day = 1; day <= 31; ++day) {
         Field number = Field::label(QString::number(day), TimesheetLayout::dayLeft(day), TimesheetLayout::kDayWidth, Qt::AlignHCenter);
         number.bold = true;
+        number.background = Qt::white;
         number.frame.left = number.frame.right = dottedGrey();
         band.fields << number;
     }
     Field total = Field::label(QStringLiteral("Итого"), TimesheetLayout::kTotalLeft);
     total.bold = true;
+    total.background = Qt::white;
     band.fields << total;
     return band;
 }

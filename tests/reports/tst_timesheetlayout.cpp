@@ -10,6 +10,7 @@
 #include "ui/messages.h"
 
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -92,6 +93,28 @@ QVector<PdfPage> readPdf(const QString& path)
     return pages;
 }
 
+// One page of a real PDF as pdftoppm draws it, 100 dots per inch.
+QImage renderPage(const QString& path, int page)
+{
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath(QStringLiteral("page"));
+    QProcess tool;
+    tool.start(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
+                                             QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                             QString::number(page), QStringLiteral("-singlefile"), path, prefix});
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0)
+        return {};
+    return QImage(prefix + QStringLiteral(".png"));
+}
+
+// The colour of the drawn page at a point given in millimetres from the left margin and
+// from the paper's top.
+QColor colourAt(const QImage& page, double fromMargin, double fromTop)
+{
+    constexpr double dotsPerMm = 100 / 25.4;
+    return page.pixelColor(int((fromMargin + kMargin) * dotsPerMm), int(fromTop * dotsPerMm));
+}
+
 }
 
 // The printed timesheet: what "Печать" previews, saved as a PDF and read back.
@@ -117,6 +140,7 @@ class TimesheetLayoutTest : public QObject {
         int reportPages = 0;
         QString title;
         QString suggestedPdf;
+        QString path;
         QVector<PdfPage> pages;
     };
     // "Печать" for the month, as a user: the preview comes up; what it shows is saved.
@@ -144,6 +168,7 @@ class TimesheetLayoutTest : public QObject {
         if (!messages.shown.isEmpty())
             qWarning() << messages.texts();
         printed.pages = readPdf(path);
+        printed.path = path;
         return printed;
     }
 
@@ -313,6 +338,27 @@ private slots:
             QVERIFY2(numbered, qPrintable(QStringLiteral("page %1").arg(p + 1)));
         }
         QCOMPARE(seen, expected);
+    }
+
+    // The header is light grey and so is its period label; the day numbers stand on white.
+    void theHeaderIsGrey()
+    {
+        setDay(ivanov, 1, 6, 3, 8);
+        const Printed printed = print(6);
+        QCOMPARE(printed.pages.size(), 1);
+        const QVector<Word> header = printed.pages.first().lineOf(QStringLiteral("Итого"));
+        QVERIFY(!header.isEmpty());
+        const double y = header.first().middle();
+        const QImage page = renderPage(printed.path, 1);
+        QVERIFY(!page.isNull());
+        const QColor grey(244, 244, 244), white(Qt::white);
+        QCOMPARE(colourAt(page, 60, y), grey);                                     // the period label, past its text
+        QCOMPARE(colourAt(page, TimesheetLayout::dayLeft(31) + 5.3 + 2.5, y), grey);   // the band between day 31 and "Итого"
+        QCOMPARE(colourAt(page, TimesheetLayout::dayLeft(1) + 0.8, y), white);     // a day number's label
+        // The rows under it stay white.
+        const QVector<Word> row = printed.pages.first().lineOf(QStringLiteral("Иванов"));
+        QVERIFY(!row.isEmpty());
+        QCOMPARE(colourAt(page, 60, row.first().middle()), white);
     }
 
     void anEmptyMonthPrintsTheHeaderAndThePageNumber()

@@ -40,6 +40,7 @@ void LegacyImport::runStep(const ImportSteps::Step& step)
         const int total = store_.countRows(source);
         store_.beginStep(step);
         copyRows(step, source, total);
+        store_.dropNormsOfGoneOperations(step);
         store_.moveGenerator(step);
         store_.commitStep();
     } catch (const DbError& e) {

@@ -37,10 +37,10 @@ void openDataSource(const QString& name, const LegacyImportStore::DataSource& so
                           .arg(source.name, db.lastError().text()).trimmed());
 }
 
-// Rows whose operation goes away go with it; the import replaces operations with
-// the checks that would do this switched off, so it does it itself.
-const char* const kNormsOfReplacedOperations =
-    "delete from accounts_dep.norm where o_id in (select id from accounts_dep.oper where id>0)";
+// Norm levels whose operation is gone go with it, as the foreign key's cascade does; the
+// import replaces operations with the checks switched off, so it does it itself.
+const char* const kNormsOfGoneOperations =
+    "delete from accounts_dep.norm where o_id>0 and not exists (select 1 from accounts_dep.oper where oper.id=norm.o_id)";
 
 }
 
@@ -162,8 +162,6 @@ void LegacyImportStore::beginStep(const ImportSteps::Step& step)
                           + e.message());
         }
     }
-    if (step.target == QLatin1String("accounts_dep.oper"))
-        SqlRun::execute(target_, QString::fromLatin1(kNormsOfReplacedOperations));
     SqlRun::execute(target_, QStringLiteral("delete from %1 where id>0").arg(step.target));
 }
 
@@ -238,6 +236,12 @@ void LegacyImportStore::moveGenerator(const ImportSteps::Step& step)
                                   "(select max(id)::bigint as top from %2) copied "
                                   "where top > coalesce(pg_sequence_last_value(generator), 0)")
                        .arg(step.generatorOf, step.target));
+}
+
+void LegacyImportStore::dropNormsOfGoneOperations(const ImportSteps::Step& step)
+{
+    if (step.target == QLatin1String("accounts_dep.oper"))
+        SqlRun::execute(target_, QString::fromLatin1(kNormsOfGoneOperations));
 }
 
 void LegacyImportStore::commitStep()

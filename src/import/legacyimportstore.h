@@ -57,6 +57,9 @@ public:
     void insert(const ImportSteps::Step& step, const QVector<Row>& rows);
     // Moves the id generator of the target past the largest id it holds.
     void moveGenerator(const ImportSteps::Step& step);
+    // After the operations are copied: the norm levels of an operation that came back
+    // with its id stay with it; those of an operation that did not come back go.
+    void dropNormsOfGoneOperations(const ImportSteps::Step& step);
     void commitStep();
     void rollbackStep();
 

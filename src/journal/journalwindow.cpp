@@ -39,6 +39,27 @@ namespace {
 const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
 
+// Alt with the first letter of a menu bar entry opens its menu, or runs the entry when it
+// has none: the texts carry no mnemonic marks, so the menu bar has no letters of its own.
+void addAltKeys(QMenuBar* menuBar, QWidget* window)
+{
+    for (QAction* entry : menuBar->actions()) {
+        if (entry->text().isEmpty())
+            continue;
+        const QChar letter = entry->text().at(0).toUpper();
+        auto* key = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(letter.unicode())), window);
+        key->setObjectName(QStringLiteral("AltKey") + letter);
+        QObject::connect(key, &QShortcut::activated, menuBar, [menuBar, entry] {
+            if (!entry->isVisible() || !entry->isEnabled())
+                return;
+            if (entry->menu())
+                menuBar->setActiveAction(entry);
+            else
+                entry->trigger();
+        });
+    }
+}
+
 // The "OK" column: accepted entries in bold green, all others in bold red.
 class AcceptanceDelegate : public GridCellDelegate {
 public:
@@ -90,9 +111,9 @@ JournalWindow::JournalWindow(QWidget* parent)
     setFixedSize(1281, 585);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    // Menu; each item has its letter for Alt.
+    // Menu, its texts as the plant knows them, without mnemonic marks.
     auto* menuBar = new QMenuBar(this);
-    QMenu* directories = menuBar->addMenu(QStringLiteral("&Справочники"));
+    QMenu* directories = menuBar->addMenu(QStringLiteral("Справочники"));
     directories->setObjectName(QStringLiteral("N2"));
     directories->menuAction()->setObjectName(QStringLiteral("N2"));
     auto addItem = [this](QWidget* to, const QString& name, const QString& text, void (JournalWindow::*handler)()) {
@@ -103,19 +124,20 @@ JournalWindow::JournalWindow(QWidget* parent)
             connect(action, &QAction::triggered, this, guardedSlot(this, handler));
         return action;
     };
-    addItem(directories, QStringLiteral("N1"), QStringLiteral("&Рабочие"), &JournalWindow::onWorkers);
-    addItem(directories, QStringLiteral("N3"), QStringLiteral("&Изделия"), &JournalWindow::onProducts);
-    addItem(directories, QStringLiteral("N4"), QStringLiteral("&Цены"), &JournalWindow::onPrices);
-    addItem(directories, QStringLiteral("N6"), QStringLiteral("&Операции"), &JournalWindow::onKinds);
-    addItem(directories, QStringLiteral("N8"), QStringLiteral("&Внеурочное"), nullptr);
-    addItem(menuBar, QStringLiteral("N11"), QStringLiteral("&Табель по времени"), &JournalWindow::onTimesheet);
-    QMenu* reports = menuBar->addMenu(QStringLiteral("&Отчеты"));
+    addItem(directories, QStringLiteral("N1"), QStringLiteral("Рабочие"), &JournalWindow::onWorkers);
+    addItem(directories, QStringLiteral("N3"), QStringLiteral("Изделия"), &JournalWindow::onProducts);
+    addItem(directories, QStringLiteral("N4"), QStringLiteral("Цены"), &JournalWindow::onPrices);
+    addItem(directories, QStringLiteral("N6"), QStringLiteral("Операции"), &JournalWindow::onKinds);
+    addItem(directories, QStringLiteral("N8"), QStringLiteral("Внеурочное"), nullptr);
+    addItem(menuBar, QStringLiteral("N11"), QStringLiteral("Табель по времени"), &JournalWindow::onTimesheet);
+    QMenu* reports = menuBar->addMenu(QStringLiteral("Отчеты"));
     reports->setObjectName(QStringLiteral("N7"));
-    addItem(reports, QStringLiteral("N10"), QStringLiteral("&Сводные отчеты"), &JournalWindow::onSummaryReports);
-    addItem(reports, QStringLiteral("N13"), QStringLiteral("&История изменений"), &JournalWindow::onHistory);
-    addItem(menuBar, QStringLiteral("N5"), QStringLiteral("&Выход"), nullptr);
+    addItem(reports, QStringLiteral("N10"), QStringLiteral("Сводные отчеты"), &JournalWindow::onSummaryReports);
+    addItem(reports, QStringLiteral("N13"), QStringLiteral("История изменений"), &JournalWindow::onHistory);
+    addItem(menuBar, QStringLiteral("N5"), QStringLiteral("Выход"), nullptr);
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
-    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("&Импорт"), &JournalWindow::onImport)->setVisible(false);
+    addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), &JournalWindow::onImport)->setVisible(false);
+    addAltKeys(menuBar, this);
     connect(import_, &LegacyImport::progress, ui->Label1, &QLabel::setText);
     // A hidden item takes no keys; the administrator's way to it is Ctrl+Shift+I.
     auto* importKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), this);

@@ -107,8 +107,9 @@ class ImportTest : public QObject {
         db->exec(QStringLiteral("alter table accounts_dep.izdel enable trigger izdel_in_use"));
         db->exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (0, 'Служебная'), (1, 'Старая')"));
         db->exec(QStringLiteral("insert into accounts_dep.izdel(id, marka, nom, massa) values (0, 'СЛ', '', 0), (5, 'СТАРОЕ', '', 1)"));
-        db->exec(QStringLiteral("insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) values (0, 0, 0, 0, 0), (1, 1, 0, 5, 3)"));
-        db->exec(QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) values (1, 100, 0, 3)"));
+        db->exec(QStringLiteral("insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) values (0, 0, 0, 0, 0), (1, 1, 0, 5, 3), (21, 1, 0, 5, 4)"));
+        // Norm levels of an operation the old database does not have (1) and of one it has (21).
+        db->exec(QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) values (1, 100, 0, 3), (21, 200, 5, 4)"));
         db->exec(QStringLiteral("insert into accounts_dep.h_tabel(id, w_id, smena, month, year, d1) values (-1, 900, 1, 1, 2020, 5), (1, 901, 1, 1, 2020, 5)"));
         db->exec(QStringLiteral("insert into accounts_dep.nomenkl(id, nom, marka) values (0, 'Служебная', 'СЛ'), (1, 'Старая', 'СТ')"));
         db->exec(QStringLiteral("insert into accounts_dep.workers(id, fio, addr) values (0, 'Служебный', ''), (1, 'Старый', '')"));
@@ -165,7 +166,8 @@ private slots:
         QTest::newRow("operation with its references") << "select concat_ws(',', vid, naimen, i_id) from accounts_dep.oper where id=21" << "31,0,11";
         QTest::newRow("old price is the list price") << "select cena_new::text from accounts_dep.oper where id=21" << "12.5000";
         QTest::newRow("operation without price has 0") << "select cena_new::text from accounts_dep.oper where id=22" << "0.0000";
-        QTest::newRow("norms of replaced operations go with them") << "select count(*) from accounts_dep.norm" << "0";
+        QTest::newRow("norms stay with an operation that comes back, go with one that does not")
+            << "select string_agg(concat_ws(',', o_id, norma, prize), ';' order by o_id) from accounts_dep.norm" << "21,200,5";
         QTest::newRow("kinds") << "select string_agg(id || ' ' || vid, ',' order by id) from accounts_dep.vid_oper" << "0 Служебная,31 Гибка,32 Покраска";
         QTest::newRow("workers") << "select string_agg(concat_ws('|', id, fio, addr), ',' order by id) from accounts_dep.workers" << "0|Служебный|,101|Иванов И.И.|ул. Ленина, 1,102|Петров П.П.";
         QTest::newRow("journal entry whole") << "select concat_ws(',', w_id, i_id, o_id, kol_vo, brak, data, smena, cena, color, time, ok, vvod) from accounts_dep.smena where id=41"

@@ -21,6 +21,7 @@
 #include "ui/datasetgrid.h"
 #include "ui/gridcelldelegate.h"
 #include "ui/guard.h"
+#include "ui/menuletters.h"
 #include "ui/messages.h"
 #include "ui/numbertext.h"
 #include "ui/waitcursor.h"
@@ -38,27 +39,6 @@ namespace {
 
 const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
-
-// Alt with the first letter of a menu bar entry opens its menu, or runs the entry when it
-// has none: the texts carry no mnemonic marks, so the menu bar has no letters of its own.
-void addAltKeys(QMenuBar* menuBar, QWidget* window)
-{
-    for (QAction* entry : menuBar->actions()) {
-        if (entry->text().isEmpty())
-            continue;
-        const QChar letter = entry->text().at(0).toUpper();
-        auto* key = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(letter.unicode())), window);
-        key->setObjectName(QStringLiteral("AltKey") + letter);
-        QObject::connect(key, &QShortcut::activated, menuBar, [menuBar, entry] {
-            if (!entry->isVisible() || !entry->isEnabled())
-                return;
-            if (entry->menu())
-                menuBar->setActiveAction(entry);
-            else
-                entry->trigger();
-        });
-    }
-}
 
 // The "OK" column: accepted entries in bold green, all others in bold red.
 class AcceptanceDelegate : public GridCellDelegate {
@@ -137,7 +117,7 @@ JournalWindow::JournalWindow(QWidget* parent)
     addItem(menuBar, QStringLiteral("N5"), QStringLiteral("Выход"), nullptr);
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
     addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), &JournalWindow::onImport)->setVisible(false);
-    addAltKeys(menuBar, this);
+    addFirstLetterKeys(menuBar, this);
     connect(import_, &LegacyImport::progress, ui->Label1, &QLabel::setText);
     // A hidden item takes no keys; the administrator's way to it is Ctrl+Shift+I.
     auto* importKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), this);

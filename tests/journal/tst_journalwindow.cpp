@@ -381,8 +381,8 @@ private slots:
         QCOMPARE(left, answer ? 0 : 1);
     }
 
-    // The menus read exactly as the plant knows them, and Alt with a menu's first letter
-    // opens it.
+    // The menus read exactly as the plant knows them; Alt with a menu's first letter opens
+    // it, and an item's first letter runs it.
     void menus()
     {
         const QList<std::pair<const char*, const char*>> texts{
@@ -408,6 +408,14 @@ private slots:
             QTRY_VERIFY2(menu->isVisible(), name);
             menu->close();
         }
+        // In an open menu an item's first letter runs it.
+        auto* directories = journal->findChild<QMenu*>(QStringLiteral("N2"));
+        QSignalSpy overtime(journal->findChild<QAction*>(QStringLiteral("N8")), &QAction::triggered);
+        QTest::sendKeyEvent(QTest::Click, journal, Qt::Key(u'С'), QStringLiteral("с"), Qt::AltModifier);
+        QTRY_VERIFY(directories->isVisible());
+        QTest::sendKeyEvent(QTest::Click, directories, Qt::Key(u'В'), QStringLiteral("в"), Qt::NoModifier);
+        QCOMPARE(overtime.count(), 1);
+        QTRY_VERIFY(!directories->isVisible());
         journal->hide();
     }
 

@@ -51,9 +51,10 @@ void KindsList::onChangeOrChoose()
 {
     Dataset* kinds = dm->Vid_oper;
     if (mode() == ListWindow::ChooseMode) {
-        if (!kinds->isEmpty())
-            chosen_ = Choice{kinds->value(QStringLiteral("id")).toInt(),
-                             kinds->value(QStringLiteral("vid")).toString().trimmed()};
+        // An empty list hands back no kind at all: an empty name and id 0.
+        chosen_ = kinds->isEmpty() ? Choice{0, QString()}
+                                   : Choice{kinds->value(QStringLiteral("id")).toInt(),
+                                            kinds->value(QStringLiteral("vid")).toString().trimmed()};
         accept();
         return;
     }

@@ -57,9 +57,10 @@ void ProductsList::onChangeOrChoose()
 {
     Dataset* products = dm->Izdel;
     if (mode() == ListWindow::ChooseMode) {
-        if (!products->isEmpty())
-            chosen_ = Choice{products->value(QStringLiteral("id")).toLongLong(),
-                             products->value(QStringLiteral("marka")).toString().trimmed()};
+        // An empty list hands back no product at all: an empty marka and id 0.
+        chosen_ = products->isEmpty() ? Choice{0, QString()}
+                                      : Choice{products->value(QStringLiteral("id")).toLongLong(),
+                                               products->value(QStringLiteral("marka")).toString().trimmed()};
         accept();
         return;
     }

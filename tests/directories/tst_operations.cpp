@@ -702,6 +702,27 @@ private slots:
             });
             button(w, "Button4")->click();
             QCOMPARE(child<QLineEdit>(w, "Edit2")->text(), QStringLiteral("Покраска КРАСКА"));
+            // Choosing from a list searched down to nothing empties the box, and the save
+            // asks for it.
+            onNextModal([&](QWidget* inner) {
+                auto closeInner = optest::closeIfOpen(inner);
+                child<QLineEdit>(inner, "Edit1")->setText(QStringLiteral("нет такого вида"));
+                QVERIFY(dm()->Vid_oper->isEmpty());
+                button(inner, "Button2")->click();
+            });
+            button(w, "Button4")->click();
+            QCOMPARE(child<QLineEdit>(w, "Edit2")->text(), QString());
+            QCOMPARE(editor->kindId(), 0);
+            button(w, "Button1")->click();
+            QVERIFY(w->isVisible());
+            QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Все поля должны быть заполнены!")});
+            recorder.shown.clear();
+            onNextModal([&](QWidget* inner) {
+                auto closeInner = optest::closeIfOpen(inner);
+                QVERIFY(dm()->Vid_oper->locate(QStringLiteral("vid"), QStringLiteral("Покраска КРАСКА")));
+                button(inner, "Button2")->click();
+            });
+            button(w, "Button4")->click();
             button(w, "Button1")->click();
             added = !w->isVisible();
         });

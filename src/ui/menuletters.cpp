@@ -62,10 +62,19 @@ void addFirstLetterKeys(QMenuBar* menuBar, QWidget* window)
         QObject::connect(key, &QShortcut::activated, menuBar, [menuBar, entry] {
             if (!entry->isVisible() || !entry->isEnabled())
                 return;
-            if (entry->menu())
-                menuBar->setActiveAction(entry);
-            else
+            QMenu* menu = entry->menu();
+            if (!menu) {
                 entry->trigger();
+                return;
+            }
+            // Opened from the keyboard, as a mnemonic opens it: on its first item, so that
+            // Enter and the arrows go on from there.
+            menuBar->setActiveAction(entry);
+            for (QAction* item : menu->actions())
+                if (!item->isSeparator() && item->isVisible() && item->isEnabled()) {
+                    menu->setActiveAction(item);
+                    break;
+                }
         });
     }
 }

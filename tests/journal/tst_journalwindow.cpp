@@ -406,6 +406,7 @@ private slots:
             const QChar letter = menu->title().at(0);
             QTest::sendKeyEvent(QTest::Click, journal, Qt::Key(letter.unicode()), QString(letter.toLower()), Qt::AltModifier);
             QTRY_VERIFY2(menu->isVisible(), name);
+            QCOMPARE(menu->activeAction(), menu->actions().first());   // on its first item, as from the keyboard
             menu->close();
         }
         // In an open menu an item's first letter runs it.

@@ -156,6 +156,9 @@ int run(QApplication& app)
     app.setQuitOnLastWindowClosed(false);
     loadRussianStandardTexts(app);
 
+    // The connection with its statements closes before the application object goes:
+    // Qt's own clean-up then closes connections still open, under their statements.
+    const auto closeDatabase = qScopeGuard([] { delete DataModule::instance(); });
     QStringList args = app.arguments();
     args.removeFirst();
     std::thread fonts = readFontDatabase();

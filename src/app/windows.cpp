@@ -1,11 +1,18 @@
 #include "app/windows.h"
 
+#include "journal/journalwindow.h"
+
 #include <utility>
 
 AppWindows& appWindows()
 {
     static AppWindows windows;
     return windows;
+}
+
+JournalContext* journalContext()
+{
+    return appWindows().journal;
 }
 
 namespace {

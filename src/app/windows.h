@@ -18,6 +18,7 @@ class SummaryLayout;
 class TimesheetWindow;
 class TimesheetLayout;
 class HistoryWindow;
+class JournalContext;
 
 // The client's windows. Each is created once at start, hidden, and lives until the
 // program ends; windows reach each other through here. Tests fill in the ones they use.
@@ -45,6 +46,8 @@ struct AppWindows {
 };
 
 AppWindows& appWindows();
+// The journal window as the entry editor reads it (nothing before it exists).
+JournalContext* journalContext();
 
 // The start-up shows the login first and makes the other windows right after it has been
 // drawn; whatever needs them before that makes them now. Without a maker (tests that fill

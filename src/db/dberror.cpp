@@ -41,13 +41,20 @@ DbError::DbError(const QString& sqlState, const QString& detail, bool lostConnec
     compose();
 }
 
-DbError::DbError(const QString& message) : std::runtime_error("database error"), message_(message)
+DbError::DbError(const QString& message)
+    : std::runtime_error("database error"), message_(message), ownMessage_(message)
 {
 }
 
 void DbError::setOutcomeUnknown()
 {
     outcomeUnknown_ = true;
+    compose();
+}
+
+void DbError::addNote(const QString& note)
+{
+    note_ = note;
     compose();
 }
 
@@ -96,15 +103,20 @@ QString DbError::headline(Kind kind)
 
 void DbError::compose()
 {
+    if (!ownMessage_.isEmpty()) {
+        message_ = note_.isEmpty() ? ownMessage_ : ownMessage_ + QStringLiteral("\n\n") + note_;
+        return;
+    }
     QString head = headline(kind_);
     if (kind_ == Kind::Connection && outcomeUnknown_)
         head = QStringLiteral("Нет связи с сервером базы данных. Связь оборвалась во время записи: неизвестно, "
                               "успела ли она сохраниться. Проверьте данные, когда связь восстановится.");
     const QString words = withoutSeverity(detail_);
     // The plant's own server code says what is wrong in Russian: shown as it is.
-    if (kind_ == Kind::Raised && hasCyrillic(words)) {
+    if (kind_ == Kind::Raised && hasCyrillic(words))
         message_ = words;
-        return;
-    }
-    message_ = words.isEmpty() ? head : head + QStringLiteral("\n\n") + detail_;
+    else
+        message_ = words.isEmpty() ? head : head + QStringLiteral("\n\n") + detail_;
+    if (!note_.isEmpty())
+        message_ += QStringLiteral("\n\n") + note_;
 }

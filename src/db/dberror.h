@@ -35,6 +35,8 @@ public:
     // have taken effect. Such a statement is never sent again by itself.
     bool outcomeUnknown() const { return outcomeUnknown_; }
     void setOutcomeUnknown();
+    // A line of the client's own below the message: what became of the user's action.
+    void addNote(const QString& note);
 
     // The connection whose statement failed (empty for errors of no connection).
     QString connectionName() const { return connectionName_; }
@@ -51,6 +53,8 @@ private:
     QString sqlState_;
     QString detail_;
     QString message_;
+    QString note_;
+    QString ownMessage_;   // the client's own message, when it is one
     QString connectionName_;
     bool outcomeUnknown_ = false;
 };

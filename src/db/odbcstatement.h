@@ -30,6 +30,9 @@ public:
     // prepared at once.
     OdbcStatement(void* connectionHandle, const QString& sql, Mode mode = Mode::Prepared);
     ~OdbcStatement();
+    // Lets go of the handle without freeing it: its connection is gone already, and the
+    // driver manager freed the statement with it.
+    void abandon() { statement_ = nullptr; }
     OdbcStatement(const OdbcStatement&) = delete;
     OdbcStatement& operator=(const OdbcStatement&) = delete;
 

@@ -292,7 +292,9 @@ bool planOutdated(const OdbcStatement& statement)
             link->dropStatements();
         }
         DbError e = lost(state, words, connectionName);
-        if (writes)
+        // Inside a transaction nothing was committed: the server rolls it back with the
+        // connection. Only its COMMIT can end with an unknown outcome (see commit()).
+        if (writes && !(link && link->transactionOpen))
             e.setOutcomeUnknown();
         throw e;
     }
@@ -466,6 +468,12 @@ void forget(const QString& connectionName)
         QMutexLocker lock(&g_linksMutex);
         link = g_links.take(connectionName);
     }
+    // Statements go before their connection. A connection that something closed first (Qt
+    // closes every connection still open when the application object goes) took its
+    // statements with it: freeing their handles then would touch freed memory.
+    if (link && !QSqlDatabase::database(connectionName, false).isOpen())
+        for (const std::shared_ptr<OdbcStatement>& statement : std::as_const(link->statements))
+            statement->abandon();
     if (link)
         link->dropStatements();
     {

@@ -6,8 +6,8 @@
 #include "db/datamodule.h"
 #include "db/sqltext.h"
 #include "journal/entryprice.h"
-#include "journal/journalwindow.h"
-#include "timesheet/hoursposting.h"
+#include "journal/journalsaves.h"
+#include "journal/journalcontext.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
 #include "ui/numbertext.h"
@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTimer>
 
 namespace {
 
@@ -45,7 +46,8 @@ QDate dateOf(const QVariant& value)
 }
 
 EntryEditor::EntryEditor(QWidget* parent)
-    : QDialog(parent), ui(new Ui::EntryEditor), dm(DataModule::instance()), store(new EntryStore(*dm))
+    : QDialog(parent), ui(new Ui::EntryEditor), dm(DataModule::instance()), store(new EntryStore(*dm)),
+      saves(new JournalSaves(*dm))
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -57,7 +59,7 @@ EntryEditor::EntryEditor(QWidget* parent)
 
     // A click on the worker or operation box opens its list; leaving quantity or
     // hours shows the new amount.
-    const std::initializer_list<QWidget*> watched{ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit6};
+    const std::initializer_list<QWidget*> watched{ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit4, ui->Edit6};
     for (QWidget* box : watched)
         box->installEventFilter(this);
     // Tab leaves the date picker as it leaves every other box, instead of walking
@@ -80,9 +82,9 @@ EntryEditor::~EntryEditor()
     delete ui;
 }
 
-JournalWindow* EntryEditor::journal() const
+JournalContext* EntryEditor::journal() const
 {
-    return appWindows().journal;
+    return journalContext();
 }
 
 void EntryEditor::prepareNew(const QDate& date)
@@ -97,14 +99,12 @@ void EntryEditor::prepareNew(const QDate& date)
     setWindowTitle(QStringLiteral("Заведение новой позиции"));
     mode_ = 1;
     markForeignDate();
-    pendingInsert_.clear();
 }
 
 void EntryEditor::prepareChange(const QSqlRecord& row)
 {
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
     mode_ = 2;
-    pendingInsert_.clear();
 
     // The price as a save writes it back: the amount shown is the quantity times it.
     cena = SqlText::round4(row.value(QStringLiteral("cena")).toDouble());
@@ -143,10 +143,6 @@ void EntryEditor::prepareChange(const QSqlRecord& row)
     dm->Oper->clearFilter();
 
     changedId_ = row.value(QStringLiteral("id")).toInt();
-    leftWorker_ = w_id;
-    leftShift_ = row.contains(QStringLiteral("smena")) ? row.value(QStringLiteral("smena")).toInt()
-                                                      : (journal() ? journal()->CurrentShift : 0);
-    leftDate_ = date;
     markForeignDate();
 }
 
@@ -175,9 +171,8 @@ void EntryEditor::onChooseOperation()
         return;
     int locateId = 0;
     if (mode_ != 1) {
-        JournalWindow* j = journal();
-        if (j && j->CurrentJournal)
-            locateId = j->CurrentJournal->value(QStringLiteral("o_id")).toInt();
+        if (JournalContext* j = journal())
+            locateId = j->currentOperationId();
     }
     const auto operation = list->choose(locateId);
     if (operation)
@@ -204,8 +199,8 @@ void EntryEditor::operationChosen(const OperationsList::Choice& operation)
     o_id = operation.id;
     basePrice_ = operation.cena;
     // The factors of the moment of choosing: the journal's day-off box and shift.
-    JournalWindow* j = journal();
-    cena = EntryPrice::finalPrice(operation.cena, j && j->isDayOff(), j ? j->CurrentShift : 0);
+    JournalContext* j = journal();
+    cena = EntryPrice::finalPrice(operation.cena, j && j->isDayOff(), j ? j->currentShift() : 0);
     ui->Edit2->setText(EntryStore::operationText(store->marka(i_id), operation.vid, operation.naimen));
 }
 
@@ -261,7 +256,7 @@ void EntryEditor::fitNumberBoxes()
 
 void EntryEditor::markForeignDate()
 {
-    JournalWindow* j = journal();
+    JournalContext* j = journal();
     const QDate journalDate = j ? j->date() : QDate();
     const bool foreign = journalDate.isValid() && ui->DTimeP->date() != journalDate;
     ui->DTimeP->setStyleSheet(foreign ? QStringLiteral("QDateEdit { background-color: rgb(255, 214, 10); "
@@ -296,7 +291,7 @@ void EntryEditor::onSave()
         return;
     }
 
-    JournalWindow* j = journal();
+    JournalContext* j = journal();
     EntryRow row;
     row.w_id = w_id;
     row.i_id = i_id;
@@ -307,35 +302,25 @@ void EntryEditor::onSave()
     row.colour = EntryStore::number(input.colour);
     row.hours = EntryStore::number(input.hours);
     row.date = ui->DTimeP->date();
-    row.shift = j ? j->CurrentShift : 0;
+    row.shift = j ? j->currentShift() : 0;
     Dataset* journalSet = dm->smenaForShift(row.shift);
     const bool isNew = mode_ == 1;
     const int ownId = changedId_ != 0 ? changedId_ : journalSet->value(QStringLiteral("id")).toInt();
 
-    // An insert of exactly this entry was sent before the connection broke: if it took
-    // effect, the save goes on from there instead of writing the entry a second time.
-    const QString insertText = EntryStore::insertSql(row, Clock::today());
-    const bool writtenBefore = isNew && pendingInsert_ == insertText
-        && dm->select(EntryStore::duplicateCountSql(row)).rows.value(0).value(0).toInt() > 0;
+    if (!confirmDayHours(row, isNew ? 0 : ownId))
+        return;
 
-    if (!writtenBefore) {
-        if (isNew ? store->isDuplicate(row) : store->isDuplicate(row, ownId))
-            return;
-        if (isNew) {
-            pendingInsert_ = insertText;
-            try {
-                store->insert(row, Clock::today());
-            } catch (const DbError& e) {
-                if (!e.isConnectionLoss())
-                    pendingInsert_.clear();   // refused: surely not written
-                throw;
-            }
-        } else if (store->update(row, ownId, Clock::today()) == 0) {
-            // Deleted at another workstation meanwhile: nothing was written.
-            Messages::error(QStringLiteral("Позиция не найдена: она удалена из журнала. Изменения не записаны."),
-                            QStringLiteral("Ошибка"));
-            return;
-        }
+    const JournalSaves::Outcome outcome = isNew ? saves->add(row, Clock::today())
+                                                : saves->change(row, ownId, Clock::today());
+    if (outcome == JournalSaves::Outcome::Duplicate) {
+        Messages::error(EntryStore::kDuplicate, QStringLiteral("Ошибка"));
+        return;
+    }
+    if (outcome == JournalSaves::Outcome::Gone) {
+        // Deleted at another workstation meanwhile: nothing was written.
+        Messages::error(QStringLiteral("Позиция не найдена: она удалена из журнала. Изменения не записаны."),
+                        QStringLiteral("Ошибка"));
+        return;
     }
 
     const int recNo = journalSet->recNo();
@@ -348,22 +333,33 @@ void EntryEditor::onSave()
     dm->H_Tabel_2->close();
     dm->H_Tabel_3->close();
 
-    PostDayHours(*dm, row.w_id, row.shift, row.date, true);
-    // A change that moved the entry away from its worker, shift or date leaves that day
-    // with fewer hours: post it too, so the timesheet keeps no hours of a gone entry.
-    if (!isNew && (leftWorker_ != row.w_id || leftShift_ != row.shift || leftDate_ != row.date)) {
-        PostDayHours(*dm, leftWorker_, leftShift_, leftDate_, false);
-        leftWorker_ = row.w_id;
-        leftShift_ = row.shift;
-        leftDate_ = row.date;
-    }
-
-    pendingInsert_.clear();
     const std::initializer_list<QLineEdit*> boxes{ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit4, ui->Edit5,
                                                   ui->Edit6, ui->Edit7, ui->Edit8, ui->Edit9};
     for (QLineEdit* box : boxes)
         box->clear();
     accept();
+}
+
+bool EntryEditor::confirmDayHours(const EntryRow& row, int ownId)
+{
+    // More than a day's hours for one worker in one shift is surely a slip of the keys;
+    // the foreman decides.
+    if (row.hours <= 0)
+        return true;
+    const qint64 total = qint64(store->dayHours(row, ownId)) + row.hours;
+    if (total <= kHoursInDay)
+        return true;
+    const QString question =
+        QStringLiteral("У рабочего %1 за %2 в смене %3 получится %4 ч — больше %5 часов в сутки. Записать позицию?")
+            .arg(ui->Edit1->text().trimmed(), NumberText::date(row.date))
+            .arg(row.shift)
+            .arg(total)
+            .arg(kHoursInDay);
+    if (Messages::question(question, QStringLiteral("Проверка часов")))
+        return true;
+    ui->Edit6->setFocus();
+    ui->Edit6->selectAll();
+    return false;
 }
 
 void EntryEditor::done(int result)
@@ -400,6 +396,16 @@ bool EntryEditor::eventFilter(QObject* watched, QEvent* e)
                 guarded([this] { onChooseOperation(); });
             return true;
         }
+    }
+    if ((watched == ui->Edit3 || watched == ui->Edit4 || watched == ui->Edit6) && e->type() == QEvent::FocusIn) {
+        // A box holding the default 0 is typed over, not typed after: "40" typed into "0"
+        // must not become 400 or 40 with a 0 behind. Selected once the click that
+        // brought the focus has placed the cursor.
+        auto* box = static_cast<QLineEdit*>(watched);
+        QTimer::singleShot(0, box, [box] {
+            if (box->hasFocus() && box->text().trimmed() == QLatin1String("0"))
+                box->selectAll();
+        });
     }
     if ((watched == ui->Edit3 || watched == ui->Edit6) && e->type() == QEvent::KeyPress) {
         // Enter saves (the default button), and the amount beside it is the one of the

@@ -10,7 +10,8 @@
 #include <optional>
 
 class DataModule;
-class JournalWindow;
+class JournalSaves;
+class JournalContext;
 namespace Ui { class EntryEditor; }
 
 // The journal entry editor, TForm11: adds one piecework entry to the shift journal or
@@ -63,7 +64,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    JournalWindow* journal() const;
+    JournalContext* journal() const;
     QWidget* controlOf(EntryStore::Field field) const;
     void setColourBoxEnabled(bool enabled);
     // The date box stands out when the entry goes to another day than the journal's.
@@ -71,23 +72,21 @@ private:
     // Boxes wide enough for the largest number each can hold.
     void fitNumberBoxes();
     void moveOnAfterList(QWidget* next);
+    // Asks before a save that gives the worker more hours in the shift's day than a day
+    // has; false when the foreman answers no.
+    bool confirmDayHours(const EntryRow& row, int ownId);
+    static constexpr int kHoursInDay = 24;
 
     Ui::EntryEditor* ui;
     DataModule* dm;
     std::unique_ptr<EntryStore> store;
+    std::unique_ptr<JournalSaves> saves;
     int mode_ = 1;
     // The base price of the entry's operation (its lowest norm price), as last chosen
     // or looked up for a change.
     std::optional<double> basePrice_;
     bool closing_ = false;
 
-    // Where the entry taken over for a change was before it: the day it leaves must
-    // be posted again when the change moves it to another worker, shift or date.
+    // The entry taken over for a change.
     int changedId_ = 0;
-    int leftWorker_ = 0;
-    int leftShift_ = 0;
-    QDate leftDate_;
-
-    // The insert last sent for this entry whose save did not finish (the connection broke).
-    QString pendingInsert_;
 };

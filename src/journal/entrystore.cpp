@@ -167,14 +167,25 @@ std::optional<double> EntryStore::basePrice(int o_id) const
     return r.rows.first().value(0).toDouble();
 }
 
-bool EntryStore::isDuplicate(const EntryRow& row)
+int EntryStore::duplicateCount(const EntryRow& row) const
 {
-    return dm_.CheckExists(duplicateCountSql(row), kDuplicate);
+    return dm_.select(duplicateCountSql(row)).rows.value(0).value(0).toInt();
 }
 
-bool EntryStore::isDuplicate(const EntryRow& row, int ownId)
+int EntryStore::duplicateCount(const EntryRow& row, int ownId) const
 {
-    return dm_.CheckExists(duplicateCountSql(row, ownId), kDuplicate);
+    return dm_.select(duplicateCountSql(row, ownId)).rows.value(0).value(0).toInt();
+}
+
+int EntryStore::dayHours(const EntryRow& row, int ownId) const
+{
+    const QString sql = QStringLiteral("select coalesce(sum(time), 0) as tim from accounts_dep.smena where w_id=%1 "
+                                       "and smena=%2 and data=to_date('%3', 'DD.MM.YYYY') and id<>%4")
+                            .arg(row.w_id)
+                            .arg(row.shift)
+                            .arg(SqlText::date(row.date))
+                            .arg(ownId);
+    return dm_.select(sql).rows.value(0).value(0).toInt();
 }
 
 void EntryStore::insert(const EntryRow& row, const QDate& today)

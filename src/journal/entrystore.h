@@ -74,9 +74,12 @@ public:
     // The operation's base price, its lowest norm price, as the operations list shows
     // it; nothing when the operation has no norms.
     std::optional<double> basePrice(int o_id) const;
-    // Runs the duplicate guard; true (after the message was shown) when an equal entry exists.
-    bool isDuplicate(const EntryRow& row);
-    bool isDuplicate(const EntryRow& row, int ownId);
+    // The number of equal entries (see duplicateCountSql).
+    int duplicateCount(const EntryRow& row) const;
+    int duplicateCount(const EntryRow& row, int ownId) const;
+    // The hours of the entry's worker in its shift and date, the entry itself left out
+    // (ownId 0 for a new one).
+    int dayHours(const EntryRow& row, int ownId) const;
     void insert(const EntryRow& row, const QDate& today);
     // Returns the number of rows changed: 0 when the entry is gone.
     int update(const EntryRow& row, int id, const QDate& today);

@@ -8,17 +8,17 @@ JournalStore::JournalStore(DataModule* dm) : dm_(dm)
     updtOK_->setText(QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id"));
 }
 
-void JournalStore::deleteEntry(int id)
+int JournalStore::deleteEntry(int id)
 {
-    dm_->DelSmena->setText(QStringLiteral("delete from accounts_dep.smena where id=") + QString::number(id));
-    dm_->DelSmena->execute();
+    dm_->DelSmena->setText(QStringLiteral("delete from accounts_dep.smena where id=%1").arg(id));
+    return dm_->DelSmena->execute();
 }
 
-void JournalStore::setMark(int id, const QString& mark)
+int JournalStore::setMark(int id, const QString& mark)
 {
     updtOK_->setParam(QStringLiteral("id"), id);
     updtOK_->setParam(QStringLiteral("ok"), mark);
-    updtOK_->execute();
+    return updtOK_->execute();
 }
 
 bool JournalStore::isAccepted(const QString& mark)

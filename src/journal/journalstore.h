@@ -10,10 +10,12 @@ class JournalStore {
 public:
     explicit JournalStore(DataModule* dm);
 
-    // Deletes one journal entry (through the shared DelSmena command).
-    void deleteEntry(int id);
-    // Writes an acceptance mark (through the window's own updtOK command).
-    void setMark(int id, const QString& mark);
+    // Deletes one journal entry (through the shared DelSmena command); the number of
+    // rows deleted, 0 when it was gone.
+    int deleteEntry(int id);
+    // Writes an acceptance mark (through the window's own updtOK command); the number of
+    // rows changed.
+    int setMark(int id, const QString& mark);
 
     // Exactly "ok" and "да" are accepted; every other mark is not.
     static bool isAccepted(const QString& mark);

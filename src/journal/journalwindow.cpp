@@ -16,7 +16,6 @@
 #include "journal/entryeditor.h"
 #include "journal/journalstore.h"
 #include "reports/summaryreportswindow.h"
-#include "timesheet/hoursposting.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/datasetgrid.h"
 #include "ui/gridcelldelegate.h"
@@ -83,7 +82,7 @@ QVector<GridColumn> journalColumns()
 }
 
 JournalWindow::JournalWindow(QWidget* parent)
-    : QDialog(parent), ui(new Ui::JournalWindow), dm(DataModule::instance()), store_(dm), gateTimer_(new QTimer(this)),
+    : QDialog(parent), ui(new Ui::JournalWindow), dm(DataModule::instance()), saves_(*dm), gateTimer_(new QTimer(this)),
       import_(new LegacyImport(dm, this))
 {
     ui->setupUi(this);
@@ -209,6 +208,11 @@ bool JournalWindow::isDayOff() const
     return ui->CBox1->isChecked();
 }
 
+int JournalWindow::currentOperationId() const
+{
+    return CurrentJournal ? CurrentJournal->value(QStringLiteral("o_id")).toInt() : 0;
+}
+
 void JournalWindow::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
@@ -308,30 +312,11 @@ void JournalWindow::onDelete()
     if (id.isNull() || !id.isValid())
         return;
     const bool yes = Messages::question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"));
-    // The deleted entry's own worker, shift and date are posted: the list may show
-    // another date than the picker if the picker was changed without choosing.
-    const int workerId = journal->value(QStringLiteral("w_id")).toInt();
-    const int shift = journal->value(QStringLiteral("smena")).toInt();
-    const QDate day = journal->value(QStringLiteral("data")).toDate();
-    if (yes) {
-        // Until its posting is done the day is owed to the timesheet: a connection that
-        // breaks here leaves it to be posted once the server is back.
-        unpostedDays_.push_back({workerId, shift, day});
-        try {
-            store_.deleteEntry(id.toInt());
-        } catch (const DbError& e) {
-            // Refused (a closed month, a rule of the server): nothing was deleted, so
-            // nothing is owed to the timesheet.
-            if (!e.isConnectionLoss())
-                unpostedDays_.removeLast();
-            throw;
-        }
-    }
+    // The entry and the day it leaves in the timesheet go together, or neither does. An
+    // entry deleted at another workstation meanwhile is simply gone from the list.
+    if (yes)
+        saves_.remove(id.toInt());
     journal->reopen();
-    if (yes) {
-        PostDayHours(*dm, workerId, shift, day, false);
-        unpostedDays_.removeLast();
-    }
 }
 
 void JournalWindow::onAccept()
@@ -342,7 +327,7 @@ void JournalWindow::onAccept()
     if (CurrentJournal->recordCount() < 1)
         return;
     const QString mark = JournalStore::toggledMark(CurrentJournal->value(QStringLiteral("ok")).toString());
-    store_.setMark(CurrentJournal->value(QStringLiteral("id")).toInt(), mark);
+    saves_.setMark(CurrentJournal->value(QStringLiteral("id")).toInt(), mark);
     const int row = CurrentJournal->recNo();
     CurrentJournal->reopen();
     CurrentJournal->setRecNo(row);
@@ -429,12 +414,6 @@ void JournalWindow::onReconnected()
         reopenAllJournals(std::nullopt);
     }
     dm->reopenUnread();
-    // Posting a day again is harmless: it writes the sum of the entries there are.
-    while (!unpostedDays_.isEmpty()) {
-        const UnpostedDay d = unpostedDays_.first();
-        PostDayHours(*dm, d.worker, d.shift, d.day, false);
-        unpostedDays_.removeFirst();
-    }
     if (LoginWindow* login = appWindows().login)
         login->runGateGuarded([login] { login->runVersionGate(); });
 }

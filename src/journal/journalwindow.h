@@ -1,5 +1,6 @@
 #pragma once
-#include "journal/journalstore.h"
+#include "journal/journalcontext.h"
+#include "journal/journalsaves.h"
 
 #include <QDate>
 #include <QDialog>
@@ -16,7 +17,7 @@ namespace Ui { class JournalWindow; }
 
 // The shift journal, "Табель": the entries of one date and one shift, with add, change,
 // delete and acceptance, and the menus to the directories, timesheet and reports.
-class JournalWindow : public QDialog {
+class JournalWindow : public QDialog, public JournalContext {
     Q_OBJECT
 public:
     explicit JournalWindow(QWidget* parent = nullptr);
@@ -35,9 +36,11 @@ public:
     // The journal of the selected shift.
     Dataset* currentShiftJournal() const;
     // The date in the picker.
-    QDate date() const;
+    QDate date() const override;
     // Whether "Выходной" is ticked.
-    bool isDayOff() const;
+    bool isDayOff() const override;
+    int currentShift() const override { return CurrentShift; }
+    int currentOperationId() const override;
     // Whether the journal's date lies in a closed month (no change is possible there).
     bool isMonthClosed() const;
 
@@ -80,15 +83,8 @@ private:
 
     Ui::JournalWindow* ui;
     DataModule* dm;
-    JournalStore store_;
+    JournalSaves saves_;
     QTimer* gateTimer_;
     ClosedMonthMark* monthMark_;
-    // Days of deleted entries whose posting a lost connection interrupted.
-    struct UnpostedDay {
-        int worker;
-        int shift;
-        QDate day;
-    };
-    QVector<UnpostedDay> unpostedDays_;
     LegacyImport* import_;
 };

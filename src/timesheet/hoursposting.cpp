@@ -68,10 +68,8 @@ QString lockStatement(int w_id)
 
 }
 
-void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate)
+void HoursPosting::postDay(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate)
 {
-    Transaction transaction(dm.connectionName());
-    dm.execute(HoursPosting::lockStatement(w_id));
     int count = 0;
     if (mayCreate) {
         dm.Control->setSql(HoursPosting::countStatement(w_id, shift, date));
@@ -82,5 +80,12 @@ void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool m
     dm.H_Tabel_ins->setText(mayCreate && count == 0 ? HoursPosting::insertStatement(w_id, shift, date)
                                                     : HoursPosting::updateStatement(w_id, shift, date));
     dm.H_Tabel_ins->execute();
+}
+
+void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate)
+{
+    Transaction transaction(dm.connectionName());
+    dm.execute(HoursPosting::lockStatement(w_id));
+    HoursPosting::postDay(dm, w_id, shift, date, mayCreate);
     transaction.commit();
 }

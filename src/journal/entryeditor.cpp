@@ -4,6 +4,7 @@
 #include "app/clock.h"
 #include "app/windows.h"
 #include "db/datamodule.h"
+#include "db/dberror.h"
 #include "db/sqltext.h"
 #include "journal/entryprice.h"
 #include "journal/journalsaves.h"
@@ -346,7 +347,13 @@ bool EntryEditor::confirmDayHours(const EntryRow& row, int ownId)
     // the foreman decides.
     if (row.hours <= 0)
         return true;
-    const qint64 total = qint64(store->dayHours(row, ownId)) + row.hours;
+    qint64 total = row.hours;
+    try {
+        total += store->dayHours(row, ownId);
+    } catch (DbError& e) {
+        e.addNote(ownId == 0 ? JournalSaves::kNotAdded : JournalSaves::kNotChanged);
+        throw;
+    }
     if (total <= kHoursInDay)
         return true;
     const QString question =

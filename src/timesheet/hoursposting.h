@@ -23,4 +23,7 @@ QString updateStatement(int w_id, int shift, const QDate& date);
 QString countStatement(int w_id, int shift, const QDate& date);
 // Taken first in the posting's transaction: one posting of a worker at a time.
 QString lockStatement(int w_id);
+// The posting rule as one statement over the whole journal: the number of worker-days
+// (worker, shift, date) whose timesheet hours differ from the sum of their entries.
+QString driftStatement();
 }

@@ -3,6 +3,7 @@
 #include "closing/closedmonths.h"
 #include "history/historywindow.h"
 #include "journal/entryeditor.h"
+#include "journal/journalsaves.h"
 #include "journal/journalwindow.h"
 #include "support/modal.h"
 #include "support/plantfixture.h"
@@ -22,6 +23,12 @@
 
 const QString kRefusal = QStringLiteral(
     "Месяц 03.2024 закрыт: изменения запрещены. Открыть месяц можно в окне «Табель по времени» (полный доступ).");
+
+// The server's refusal and, below it, what became of the user's action.
+QString refusal(const QString& nothingWritten)
+{
+    return kRefusal + QStringLiteral("\n\n") + nothingWritten;
+}
 
 // The journal in a closed month: the mark beside the date, the actions switched off on
 // top of the role's rules, and a refusal of the server (a month closed meanwhile at
@@ -178,7 +185,7 @@ private slots:
         Messages::Recorder recorder(true);
         QVERIFY(!guarded([this] { journal->onDelete(); }));
         QCOMPARE(recorder.shown.size(), 2);   // the question, then the refusal
-        QCOMPARE(recorder.shown[1].text, kRefusal);
+        QCOMPARE(recorder.shown[1].text, refusal(JournalSaves::kNotDeleted));
         QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where id=%1").arg(id)).toInt(), 1);
         // After the refusal the journal learns the month's state on the next reading.
         journal->onRefresh();
@@ -192,7 +199,7 @@ private slots:
         closeElsewhere(2024, 3);
         Messages::Recorder recorder;
         QVERIFY(!guarded([this] { journal->onAccept(); }));
-        QCOMPARE(recorder.texts(), QStringList{kRefusal});
+        QCOMPARE(recorder.texts(), QStringList{refusal(JournalSaves::kMarkNotChanged)});
         QCOMPARE(mark(id), QStringLiteral("no"));
     }
 
@@ -210,7 +217,7 @@ private slots:
         Messages::Recorder recorder;
         const auto closeEditor = qScopeGuard([this] { editor->reject(); });
         QVERIFY(!guarded([this] { editor->onSave(); }));
-        QCOMPARE(recorder.texts(), QStringList{kRefusal});
+        QCOMPARE(recorder.texts(), QStringList{refusal(JournalSaves::kNotChanged)});
         QVERIFY(editor->isVisible());
         QCOMPARE(child<QLineEdit>(editor, "Edit3")->text(), QStringLiteral("77"));
         QCOMPARE(db->scalar(QStringLiteral("select kol_vo from accounts_dep.smena where id=%1").arg(id)).toInt(), 10);

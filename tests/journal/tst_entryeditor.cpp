@@ -606,6 +606,76 @@ private slots:
         editor->reject();
     }
 
+    // A box holding the default 0, clicked and typed into, holds what was typed: "40"
+    // is 40, never 400 or 040.
+    void theDefaultZeroIsTypedOver_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("quantity") << QStringLiteral("Edit3");
+        QTest::newRow("defects") << QStringLiteral("Edit4");
+        QTest::newRow("hours") << QStringLiteral("Edit6");
+    }
+    void theDefaultZeroIsTypedOver()
+    {
+        QFETCH(QString, name);
+        dm()->Oper->open();
+        choose(ivanov, cutting);
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        QLineEdit* target = box(name.toLatin1().constData());
+        target->setText(QStringLiteral("0"));
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(3, target->height() / 2));   // the cursor lands at the start
+        QTRY_VERIFY(target->hasSelectedText());
+        QTest::keyClicks(target, QStringLiteral("40"));
+        QCOMPARE(target->text(), QStringLiteral("40"));
+        // A box holding a number of the foreman's own keeps it: the click places the cursor.
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(3, target->height() / 2));
+        QTest::qWait(20);
+        QVERIFY(!target->hasSelectedText());
+        editor->reject();
+    }
+
+    // More hours for a worker in one shift's day than a day has asks first: "Нет" keeps
+    // the editor open on the hours and writes nothing; "Да" saves.
+    void moreThanADaysHoursAsksFirst_data()
+    {
+        QTest::addColumn<QString>("hours");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("16 + 8: no question") << QStringLiteral("8") << false << false;
+        QTest::newRow("16 + 9: no") << QStringLiteral("9") << false << true;
+        QTest::newRow("16 + 9: yes") << QStringLiteral("9") << true << true;
+    }
+    void moreThanADaysHoursAsksFirst()
+    {
+        QFETCH(QString, hours);
+        QFETCH(bool, answer);
+        QFETCH(bool, asked);
+        db->exec(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, "
+                                "color, time, ok) select %1, i_id, id, 1, 0, '%2', 1, 10, 7, 16, 'no' "
+                                "from accounts_dep.oper where id=%3")
+                     .arg(ivanov).arg(day.toString(Qt::ISODate)).arg(cutting));
+        dm()->Oper->open();
+        choose(ivanov, cutting);
+        fill(QStringLiteral("5"), hours, QString(), QStringLiteral("0"));
+        editor->show();
+        Messages::Recorder recorder(answer);
+        editor->onSave();
+        QCOMPARE(recorder.shown.size(), asked ? 1 : 0);
+        if (asked) {
+            QVERIFY2(recorder.shown[0].text.contains(QStringLiteral("получится %1 ч").arg(16 + hours.toInt())),
+                     qPrintable(recorder.shown[0].text));
+            QVERIFY(recorder.shown[0].text.contains(QStringLiteral("Иванов")));
+        }
+        const bool saved = !asked || answer;
+        QCOMPARE(entries(), saved ? 2 : 1);
+        QCOMPARE(editor->isVisible(), !saved);
+        if (!saved) {
+            QCOMPARE(focusName(), QStringLiteral("Edit6"));
+            editor->reject();
+        }
+    }
+
     void largestNumbersAreWritten()
     {
         dm()->Oper->open();

@@ -208,6 +208,12 @@ create table accounts_dep.smena (
 );
 create index smena_data_smena on accounts_dep.smena(data, smena);
 create index smena_w_id_data on accounts_dep.smena(w_id, data);
+-- The journal is read by date, and today's is always the newest: statistics taken before
+-- the day began know nothing of its entries, and the planner, expecting a row or two,
+-- joins every person to every entry (59 ms for a shift of 750 entries and 250 persons,
+-- 3.8 ms once analysed). Analysed after every 500 changed rows, the day's entries are
+-- known to it within autovacuum's next round.
+alter table accounts_dep.smena set (autovacuum_analyze_scale_factor = 0, autovacuum_analyze_threshold = 500);
 
 ------------------------------------------------------------------------------
 -- The monthly timesheet: one row per worker, shift, month and year.

@@ -1,7 +1,7 @@
 ------------------------------------------------------------------------------
 -- A month's writers and its closing are serialised on the server: no write commits
--- into a month after its closing committed. Written to run again on a database that has
--- it already.
+-- into a month after its closing committed; and the journal's statistics follow the day's
+-- entries. Written to run again on a database that has it already.
 
 -- A month's writers and its closing take turns. Every statement that writes rows of a
 -- month holds the month's lock shared until its transaction ends, before it looks at
@@ -117,3 +117,10 @@ begin
   end if;
   return null;
 end $$;
+
+-- The journal is read by date, and today's is always the newest: statistics taken before
+-- the day began know nothing of its entries, and the planner, expecting a row or two,
+-- joins every person to every entry (59 ms for a shift of 750 entries and 250 persons,
+-- 3.8 ms once analysed). Analysed after every 500 changed rows, the day's entries are
+-- known to it within autovacuum's next round.
+alter table accounts_dep.smena set (autovacuum_analyze_scale_factor = 0, autovacuum_analyze_threshold = 500);

@@ -39,6 +39,7 @@ class TimesheetWindowTest : public QObject {
     qint64 product = 0;
     int operation = 0;
     QStringList shownFiles;
+    QTemporaryDir documents;   // the user's documents folder
 
     template <class T> T* child(const char* name) const { return window->findChild<T*>(QString::fromLatin1(name)); }
 
@@ -141,10 +142,12 @@ private slots:
         for (int shift = 1; shift <= 4; ++shift)
             db->dm()->smenaForShift(shift)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
         Spreadsheet::setViewer([this](const QString& path) { shownFiles << path; return true; });
+        Spreadsheet::setFolder(documents.path());
     }
     void cleanupTestCase()
     {
         Spreadsheet::setViewer({});
+        Spreadsheet::setFolder(QString());
         delete appWindows().summaryReports;
         delete appWindows().entryEditor;
         delete journal;
@@ -666,6 +669,8 @@ private slots:
         QVERIFY(!appWindows().timesheetLayout->H_Tabel->isOpen());
         QCOMPARE(shownFiles.size(), 1);
 
+        QCOMPARE(QFileInfo(shownFiles.first()).fileName(), QStringLiteral("Табель Июнь 2024.xlsx"));
+        QCOMPARE(QFileInfo(shownFiles.first()).dir(), QDir(documents.path()));
         const optest::XlsxSheet sheet = optest::readSheet1(shownFiles.first());
         QVERIFY(sheet.ok);
         QCOMPARE(sheet.text("A1"), QStringLiteral("Июнь 2024"));
@@ -681,7 +686,7 @@ private slots:
         };
         for (int day = 1; day <= 31; ++day) {
             const QString ref = column(day + 1) + u'2';
-            QCOMPARE(sheet.text(ref), QString::number(day));
+            QCOMPARE(sheet.shown(ref), QString::number(day));
             QVERIFY(sheet.isBold(ref));
             QVERIFY(!sheet.isTextFormat(ref));
         }
@@ -702,10 +707,12 @@ private slots:
                 const int hours = expected[i].second.value(day - 1, 0);
                 sum += hours;
                 const QString ref = column(day + 1) + row;
-                QCOMPARE(sheet.text(ref), QString::number(hours));   // zero is written as "0"
+                QCOMPARE(sheet.shown(ref), QString::number(hours));   // zero is written as "0"
+                QVERIFY(sheet.isNumber(ref));   // hours a spreadsheet adds up
                 QVERIFY(!sheet.isBold(ref));
             }
-            QCOMPARE(sheet.text("AG" + row), QString::number(sum));
+            QCOMPARE(sheet.shown("AG" + row), QString::number(sum));
+            QVERIFY(sheet.isNumber("AG" + row));
         }
         QVERIFY(!sheet.has("A5"));
 

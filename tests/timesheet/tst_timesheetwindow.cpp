@@ -523,6 +523,45 @@ private slots:
         QCOMPARE(storedMonth(6, 2024), expected);
     }
 
+    // A rebuild writes only rows that really change, so the history shows what changed:
+    // rebuilt again it writes nothing and every row keeps its key; a changed day updates
+    // that row alone, a row without entries goes, a new worker's row comes.
+    void aRebuildWritesOnlyWhatChanges()
+    {
+        addEntry(ivanov, QDate(2024, 6, 3), 1, 8);
+        addEntry(petrov, QDate(2024, 6, 4), 2, 7);
+        addEntry(sidorov, QDate(2024, 6, 5), 1, 6);
+        rebuild(QDate(2024, 6, 1));
+        const QString keysSql = QStringLiteral("select id, smena, w_id from accounts_dep.h_tabel where month=6 and year=2024 order by id");
+        const QStringList keys = rowsOf(keysSql);
+        QCOMPARE(keys.size(), 3);
+        const QString traceSql = QStringLiteral("select operation, w_id from (select c.operation, c.worker_id as w_id, c.id "
+                                                "from accounts_dep.change_log c where c.table_name='h_tabel' and c.id > %1) t "
+                                                "order by operation, w_id");
+        auto lastTrace = [&] {
+            return db->scalar(QStringLiteral("select coalesce(max(id), 0) from accounts_dep.change_log")).toLongLong();
+        };
+
+        qint64 mark = lastTrace();
+        rebuild(QDate(2024, 6, 1));
+        QCOMPARE(rowsOf(traceSql.arg(mark)), QStringList());
+        QCOMPARE(rowsOf(keysSql), keys);
+
+        addEntry(ivanov, QDate(2024, 6, 3), 1, 2);     // his day 3 becomes 10
+        addEntry(orlov, QDate(2024, 6, 20), 2, 5);     // a new row
+        setDay(petrov, 3, QDate(2024, 6, 9), 4);       // a row without entries behind it
+        mark = lastTrace();
+        rebuild(QDate(2024, 6, 1));
+        QCOMPARE(rowsOf(traceSql.arg(mark)), (QStringList{QStringLiteral("D %1").arg(petrov), QStringLiteral("I %1").arg(orlov),
+                                                          QStringLiteral("U %1").arg(ivanov)}));
+        QCOMPARE(storedMonth(6, 2024), monthByTheRule(6, 2024));
+        // Rows that stayed keep their keys.
+        const QStringList after = rowsOf(keysSql);
+        for (const QString& key : keys)
+            QVERIFY2(after.contains(key), qPrintable(key));
+        QCOMPARE(db->scalar(QStringLiteral("select d3 from accounts_dep.h_tabel where w_id=%1 and month=6").arg(ivanov)).toInt(), 10);
+    }
+
     // A statement that fails anywhere in the rebuild leaves the month as it was and says why.
     void aFailedRebuildLeavesTheMonthAsItWas_data()
     {

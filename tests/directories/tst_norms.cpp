@@ -8,6 +8,7 @@
 #include "ui/digitsedit.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
+#include "ui/numbertext.h"
 
 #include <QClipboard>
 #include <QHeaderView>
@@ -212,7 +213,8 @@ private slots:
         QCOMPARE(openEditor()->text(), QStringLiteral("123"));
         tabOut();
         typeInto(0, 1, QStringLiteral("7.5.5"));
-        QCOMPARE(openEditor()->text(), QStringLiteral("7.55"));
+        QCOMPARE(openEditor()->text(), QStringLiteral("7,55"));   // a point is the decimal comma; the second is dropped
+        QCOMPARE(qobject_cast<DigitsEdit*>(openEditor())->lastHint(), QStringLiteral("Запятая уже есть"));
         tabOut();
         QCOMPARE(stored(optest::Kr100Bending), (QStringList{QStringLiteral("123|7.55|5"), QStringLiteral("200|12.5|10")}));
         // An emptied cell is stored empty, and no longer counts as the lowest price.
@@ -291,7 +293,7 @@ private slots:
                                                   << QStringLiteral("Не больше 9 цифр до запятой и 4 после");
         QTest::newRow("norm with letters") << 0 << "1a2" << "12" << DigitsEdit::kDigitsOnly;
         QTest::newRow("norm of twenty nines") << 0 << QString(20, u'9') << QString(9, u'9')
-                                              << QStringLiteral("Не больше 2 147 483 647");
+                                              << QStringLiteral("Не больше ") + NumberText::whole(DigitsEdit::kIntegerColumn);
     }
     void typedCharactersAreDroppedWithAHint()
     {

@@ -187,8 +187,9 @@ private slots:
         QCOMPARE(rows.size(), 4);
         const History::Names names = store().names(rows);
         QCOMPARE(History::describe(rows[1], names), QStringLiteral("Рабочий: Жуков М.А. (%1) → Иванов И.И. (%2)").arg(zhukov).arg(ivanov));
+        // (an operation is named as it is now: its kind was changed since)
         QCOMPARE(History::describe(rows[2], names),
-                 QStringLiteral("Изделие: КР-1 (%1) → ПР-20 (%2); Операция: Гибка КР-1 (%3) → Резка ПР-20 (%4)")
+                 QStringLiteral("Изделие: КР-1 (%1) → ПР-20 (%2); Операция: Гибка КР-1 (%3) → Штамповка ПР-20 (%4)")
                      .arg(bracket).arg(profile).arg(bending).arg(profileCutting));
         QVERIFY(History::describe(rows[3], names).startsWith(QStringLiteral("Рабочий: → Жуков М.А. (%1); Изделие: → КР-1 (%2)")
                                                                  .arg(zhukov).arg(bracket)));

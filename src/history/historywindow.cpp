@@ -175,7 +175,7 @@ void HistoryWindow::loadPage()
                                             row.clientAddr.isEmpty() ? QStringLiteral("этот компьютер") : row.clientAddr};
         for (int c = 0; c < ColumnCount; ++c) {
             auto* item = new QTableWidgetItem(texts[c]);
-            if (c == Changes)
+            if (c >= Changes)
                 item->setToolTip(texts[c]);
             ui->Grid->setItem(r, c, item);
         }
@@ -188,9 +188,11 @@ void HistoryWindow::loadPage()
                                            : QStringLiteral("Страница %1").arg(pageStarts_.size()));
 }
 
-// Every column but the changes shows its title and its texts whole: as wide as the
-// widest of them (at least a usual width), never clipped. The changes column takes the
-// rest and is never narrower than its title; each change is whole below the list.
+// No column title is clipped, nor a text of the columns left of the changes (when, what,
+// which row, whose, which action): those are as wide as the widest of them. The columns
+// right of it (program, user, workstation) keep a usual width and show a longer text
+// whole in its tooltip. The changes column takes the rest and is never narrower than its
+// title; each change is whole in its tooltip and below the list.
 void HistoryWindow::fitColumns()
 {
     const int widths[ColumnCount] = {150, 100, 60, 150, 95, 0, 200, 100, 110};
@@ -202,7 +204,7 @@ void HistoryWindow::fitColumns()
         if (c == Changes)
             continue;
         int width = qMax(widths[c], header->sectionSizeHint(c));
-        for (int r = 0; r < ui->Grid->rowCount(); ++r)
+        for (int r = 0; c < Changes && r < ui->Grid->rowCount(); ++r)
             if (const QTableWidgetItem* item = ui->Grid->item(r, c))
                 width = qMax(width, cells.horizontalAdvance(item->text()) + padding);
         ui->Grid->setColumnWidth(c, width);

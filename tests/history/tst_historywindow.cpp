@@ -112,7 +112,7 @@ private slots:
         QHeaderView* header = grid()->horizontalHeader();
         for (int c = 0; c < grid()->columnCount(); ++c) {
             QVERIFY2(header->sectionSize(c) >= header->sectionSizeHint(c) || c == 5, qPrintable(QString::number(c)));
-            if (c == 5)
+            if (c >= 5)   // the changes and the columns right of them show long texts in tooltips
                 continue;
             for (int r = 0; r < grid()->rowCount(); ++r)
                 QVERIFY2(grid()->fontMetrics().horizontalAdvance(cell(r, c)) < grid()->columnWidth(c),

@@ -1,7 +1,9 @@
+#include "app/startup.h"
 #include "reportengine/reportdialogs.h"
 #include "support/modal.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -25,6 +27,8 @@ private slots:
     {
         // The user's settings stay untouched: Qt's test folders stand in for them.
         QStandardPaths::setTestModeEnabled(true);
+        // Qt's standard texts in Russian, as the program loads them at start.
+        Startup::loadRussianStandardTexts(*static_cast<QApplication*>(QCoreApplication::instance()));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Отчеты/Март")));
     }
     void cleanup() { QVERIFY(noTopLevelWindowOpen()); }
@@ -83,6 +87,7 @@ private slots:
         QStringList types;
         QStringList buttons;
         QStringList labels;
+        QStringList headers;
         bool datesWhole = false;
         QString title;
         onNextModal([&](QWidget* w) {
@@ -96,6 +101,8 @@ private slots:
             QTRY_VERIFY(model->rowCount(view->rootIndex()) >= 2);
             for (int r = 0; r < model->rowCount(view->rootIndex()); ++r)
                 types << model->index(r, 2, view->rootIndex()).data().toString();
+            for (int c = 0; c < model->columnCount(view->rootIndex()); ++c)
+                headers << model->headerData(c, Qt::Horizontal).toString();
             const QString date = model->index(0, 3, view->rootIndex()).data().toString();
             QHeaderView* header = view->header();
             datesWhole = !date.isEmpty()
@@ -117,12 +124,14 @@ private slots:
         types.sort();
         QCOMPARE(types, (QStringList{QStringLiteral("Папка"), QStringLiteral("Файл PDF")}));
         QVERIFY(datesWhole);
+        QCOMPARE(headers, (QStringList{QStringLiteral("Имя"), QStringLiteral("Размер"), QStringLiteral("Тип"),
+                                       QStringLiteral("Дата изменения")}));
         QVERIFY2(buttons.contains(QStringLiteral("Сохранить")) && buttons.contains(QStringLiteral("Отмена")),
                  qPrintable(buttons.join(u',')));
         QVERIFY2(labels.contains(QStringLiteral("Папка:")) && labels.contains(QStringLiteral("Имя файла:"))
                      && labels.contains(QStringLiteral("Тип файла:")),
                  qPrintable(labels.join(u',')));
-        for (const QString& text : buttons + labels)
+        for (const QString& text : buttons + labels + headers)
             QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(text));
     }
 };

@@ -3,6 +3,7 @@
 
 #include "db/datamodule.h"
 #include "ui/datasetgrid.h"
+#include "ui/digitsedit.h"
 #include "ui/guard.h"
 #include "ui/listwindow.h"
 #include "ui/messages.h"
@@ -16,7 +17,6 @@
 #include <QLocale>
 #include <QPointer>
 #include <QRegularExpression>
-#include <QValidator>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -205,69 +205,18 @@ private:
     qint64 nextNewUid_ = -1;
 };
 
-namespace {
-
-// Lets into a cell what typing lets in, whatever way the text comes: of an insertion
-// (typed, pasted or dropped) each character is kept only when the text still fits the
-// cell with it, so "1 250,75 руб." pasted into a price gives 1250,75. A change that
-// leaves the text unfit (a deletion joining too many digits) is refused.
-class CellFilter : public QValidator {
-public:
-    CellFilter(const QString& pattern, QObject* parent)
-        : QValidator(parent), pattern_(QRegularExpression::anchoredPattern(pattern))
-    {
-    }
-
-    State validate(QString& input, int& pos) const override
-    {
-        if (!fits(input)) {
-            // The text after the cursor is what the insertion left alone; of the text before
-            // it, what differs from the last text is what was put in.
-            const QString tail = input.mid(pos);
-            const QString head = input.left(pos);
-            const QString headBefore =
-                last_.endsWith(tail) ? last_.left(last_.size() - tail.size()) : last_;
-            qsizetype same = 0;
-            while (same < head.size() && same < headBefore.size() && head.at(same) == headBefore.at(same))
-                ++same;
-            QString kept = head.left(same);
-            for (qsizetype i = same; i < head.size(); ++i)
-                if (fits(kept + head.at(i) + tail))
-                    kept += head.at(i);
-            if (!fits(kept + tail))
-                return Invalid;
-            input = kept + tail;
-            pos = int(kept.size());
-        }
-        last_ = input;
-        return Acceptable;
-    }
-
-private:
-    bool fits(const QString& text) const { return pattern_.match(text).hasMatch(); }
-
-    QRegularExpression pattern_;
-    mutable QString last_;
-};
-
-}
-
-// Cell editors: whole numbers of up to nine digits for the norm and the bonus, a price
-// with up to four decimals after a point or a comma.
+// Cell editors: number boxes that never change what is typed or pasted into another
+// number. Whole numbers of an integer column for the norm and the bonus, a price with up
+// to nine digits before the comma and four after it.
 class NormsDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
     {
-        auto* editor = new QLineEdit(parent);
-        if (index.column() == PriceColumn) {
-            editor->setValidator(new CellFilter(QStringLiteral("\\d{0,9}([.,]\\d{0,4})?"), editor));
-            editor->setInputMethodHints(Qt::ImhFormattedNumbersOnly);
-        } else {
-            editor->setValidator(new CellFilter(QStringLiteral("\\d{0,9}"), editor));
-            editor->setInputMethodHints(Qt::ImhDigitsOnly);
-        }
+        auto* editor = new DigitsEdit(parent);
+        if (index.column() == PriceColumn)
+            editor->allowDecimals(9, 4);
         editor->setObjectName(QStringLiteral("cellEditor"));
         editor->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         editor->setFrame(false);

@@ -97,6 +97,7 @@ bool OperationsStore::exportPriceList(Spreadsheet& excel)
         xlsRep_->close();
         return false;
     }
+    excel.setTitle(QStringLiteral("Прайс-лист"));
     excel.WriteCell(1, 1, 1, QStringLiteral("Марка"));
     excel.WriteCell(1, 2, 1, QStringLiteral("Операция"));
     excel.WriteCell(1, 3, 1, QStringLiteral("Цена"));

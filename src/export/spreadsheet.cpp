@@ -5,7 +5,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -22,6 +22,14 @@ Spreadsheet::Viewer& currentViewer()
     static Spreadsheet::Viewer viewer = openWithDesktop;
     return viewer;
 }
+
+QString& folderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+const QString kDefaultTitle = QStringLiteral("Книга");
 
 QString writeErrorText(int sheet, int column, int row)
 {
@@ -55,16 +63,51 @@ Spreadsheet::Viewer Spreadsheet::viewer()
     return currentViewer();
 }
 
+void Spreadsheet::setFolder(const QString& folder)
+{
+    folderOverride() = folder;
+}
+
+QString Spreadsheet::folder()
+{
+    if (!folderOverride().isEmpty())
+        return folderOverride();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return documents.isEmpty() ? QDir::homePath() : documents;
+}
+
+void Spreadsheet::setTitle(const QString& title)
+{
+    // A file name takes neither a slash nor control characters.
+    QString name;
+    for (const QChar c : title)
+        name += (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control) ? u'_' : c;
+    name = name.trimmed();
+    title_ = name.isEmpty() || name.startsWith(u'.') ? kDefaultTitle : name;
+}
+
+QString Spreadsheet::freeFileName(const QString& folder) const
+{
+    const QDir dir(folder);
+    QString path = dir.filePath(title_ + QStringLiteral(".xlsx"));
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1 (%2).xlsx").arg(title_).arg(n));
+    return path;
+}
+
 int Spreadsheet::OpenWorkbook(const QString& fileName)
 {
-    // The workbook is saved into the temp folder when it is shown; a folder that cannot
-    // take it fails now, before the export has written anything.
-    const QFileInfo temp(QDir::tempPath());
-    if (!fileName.isEmpty() || !temp.isDir() || !temp.isWritable()) {
+    // The workbook is saved into the documents folder when it is shown; a folder that
+    // cannot take it fails now, before the export has written anything.
+    const QString target = folder();
+    QDir().mkpath(target);
+    const QFileInfo place(target);
+    if (!fileName.isEmpty() || !place.isDir() || !place.isWritable()) {
         Messages::error(QStringLiteral("Ошибка открытия файла Microsoft Excel."), kCaptionError);
         return -1;
     }
     workbook_ = std::make_unique<Workbook>();
+    title_ = kDefaultTitle;
     return 1;
 }
 
@@ -73,30 +116,31 @@ int Spreadsheet::ShowExcel(bool visible)
     if (!workbook_ || !visible)
         return 1;
 
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/tabel-XXXXXX.xlsx"));
-    file.setAutoRemove(false);
+    // Saved with the permissions every new file of the user gets, beside the user's other
+    // documents; libxlsxwriter's own temporary files go to the temp folder.
+    const QString target = folder();
+    QDir().mkpath(target);
+    const QString path = freeFileName(target);
     QString reason;
-    if (!file.open()) {
-        reason = file.errorString();
-    } else {
-        file.close();
-        if (workbook_->saveXlsx(file.fileName(), QDir::tempPath(), &reason))
-            reason.clear();
-        else if (reason.isEmpty())
+    if (!workbook_->saveXlsx(path, QDir::tempPath(), &reason)) {
+        QFile::remove(path);
+        if (reason.isEmpty())
             reason = QStringLiteral("ошибка записи");
-    }
-    if (!reason.isEmpty()) {
-        if (!file.fileName().isEmpty())
-            QFile::remove(file.fileName());
-        Messages::error(QStringLiteral("Не удалось сохранить книгу Microsoft Excel: %1").arg(reason), kCaptionError);
+        Messages::error(QStringLiteral("Не удалось сохранить книгу в файл %1: %2.\n"
+                                       "Проверьте, что папка существует и доступна для записи.")
+                            .arg(QDir::toNativeSeparators(path), reason),
+                        kCaptionError);
         return -1;
     }
 
-    lastShownFile_ = QDir::toNativeSeparators(file.fileName());
+    lastShownFile_ = QDir::toNativeSeparators(path);
     if (!currentViewer()(lastShownFile_)) {
         // The file is there; tell where, so the export is not lost.
         Messages::error(QStringLiteral("Невозможно открыть Microsoft Excel.") + u'\n'
-                            + QStringLiteral("Книга сохранена в файле %1").arg(lastShownFile_),
+                            + QStringLiteral("Книга сохранена в файле %1\n"
+                                             "Откройте его программой для работы с таблицами "
+                                             "(например, LibreOffice Calc).")
+                                  .arg(lastShownFile_),
                         kCaptionError);
         return -1;
     }

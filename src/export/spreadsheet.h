@@ -6,8 +6,9 @@
 #include <memory>
 
 // The spreadsheet application as the exports see it: they open a new workbook, write it
-// cell by cell and show it. Showing saves the workbook as a new .xlsx file in the temp
-// folder and opens that file with the desktop's spreadsheet program.
+// cell by cell and show it. Showing saves the workbook as an .xlsx file named after what
+// it holds ("Табель Май 2021.xlsx") in the user's documents folder and opens that file
+// with the desktop's spreadsheet program.
 //
 // Sheets, rows and columns count from 1; every value is passed as text. Results: 1 done,
 // -1 failed (the message has been shown). Callers ignore the results of the writes and
@@ -27,6 +28,9 @@ public:
     // Starts a new workbook with one sheet; later writes go to it. Only new workbooks are
     // made: a file name is refused ("Ошибка открытия файла Microsoft Excel.").
     int OpenWorkbook(const QString& fileName);
+    // The name the workbook's file gets when it is shown, without ".xlsx"; OpenWorkbook
+    // sets it back to "Книга". A name taken already gets " (2)", " (3)"…
+    void setTitle(const QString& title);
     // true saves the workbook as a new file and opens it; false keeps it hidden. Without a
     // workbook it does nothing.
     int ShowExcel(bool visible);
@@ -48,10 +52,19 @@ public:
     static void setViewer(Viewer viewer);   // an empty one restores the desktop's
     static Viewer viewer();
 
+    // The folder shown workbooks are saved in: the user's documents folder unless a test
+    // sets another (an empty one restores the documents folder).
+    static void setFolder(const QString& folder);
+    static QString folder();
+
 private:
     // Checks sheet and cell and shows the message when they cannot be written.
     Workbook::Cell* cellToWrite(int sheet, int column, int row, const QString& text);
 
+    // A path in the folder, named after the title, that no file has yet.
+    QString freeFileName(const QString& folder) const;
+
     std::unique_ptr<Workbook> workbook_;
+    QString title_;
     QString lastShownFile_;
 };

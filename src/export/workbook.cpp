@@ -1,6 +1,8 @@
 #include "export/workbook.h"
 
 #include <QFile>
+#include <QHash>
+#include <QRegularExpression>
 #include <QStringList>
 #include <xlsxwriter.h>
 #include <algorithm>
@@ -65,6 +67,22 @@ const Workbook::Cell* Workbook::findCell(int sheet, int column, int row) const
     return it == cells.cend() ? nullptr : &it.value();
 }
 
+bool Workbook::readsAsNumber(const QString& text, double* value, int* decimals)
+{
+    static const QRegularExpression number(QStringLiteral("^-?(0|[1-9][0-9]*)(?:,([0-9]+))?$"));
+    const QRegularExpressionMatch m = number.match(text);
+    if (!m.hasMatch())
+        return false;
+    const QString places = m.captured(2);
+    if (m.capturedLength(1) + places.size() > 15 || text == u"-0")
+        return false;
+    if (value)
+        *value = QString(text).replace(u',', u'.').toDouble();
+    if (decimals)
+        *decimals = int(places.size());
+    return true;
+}
+
 double Workbook::widthForText(const QString& text, bool bold)
 {
     // Excel measures widths in characters of the standard font; bold letters are about a
@@ -108,16 +126,21 @@ bool Workbook::saveXlsx(const QString& path, const QString& tempDir, QString* er
         return false;
     }
 
-    // One format per combination of "@" and bold, made only when used.
-    lxw_format* formats[2][2] = {{nullptr, nullptr}, {nullptr, nullptr}};
-    auto formatFor = [&](const Cell& c) -> lxw_format* {
-        if (!c.asText && !c.bold)
+    // One format per combination of "@", bold and a number's places, made only when used.
+    QHash<int, lxw_format*> formats;
+    auto formatFor = [&](const Cell& c, int places) -> lxw_format* {
+        if (!c.asText && !c.bold && places < 0)
             return nullptr;
-        lxw_format*& f = formats[c.asText][c.bold];
+        const int key = (c.asText ? 1 : 0) + (c.bold ? 2 : 0) + 4 * (places + 1);
+        lxw_format*& f = formats[key];
         if (!f) {
             f = workbook_add_format(book);
             if (c.asText)
                 format_set_num_format_index(f, 49);   // Excel's built-in "@", Text
+            else if (places == 0)
+                format_set_num_format_index(f, 1);    // "0": a whole number, plain
+            else if (places > 0)
+                format_set_num_format(f, ("0." + QByteArray(places, '0')).constData());
             if (c.bold)
                 format_set_bold(f);
         }
@@ -133,9 +156,17 @@ bool Workbook::saveXlsx(const QString& path, const QString& tempDir, QString* er
             break;
         }
         for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend() && failure == LXW_NO_ERROR; ++it) {
-            const QByteArray text = it.value().text.toUtf8();
-            failure = worksheet_write_string(ws, lxw_row_t(it.key().first - 1), lxw_col_t(it.key().second - 1),
-                                             text.constData(), formatFor(it.value()));
+            const Cell& c = it.value();
+            const lxw_row_t row = lxw_row_t(it.key().first - 1);
+            const lxw_col_t column = lxw_col_t(it.key().second - 1);
+            double number = 0;
+            int places = -1;
+            if (!c.asText && readsAsNumber(c.text, &number, &places)) {
+                failure = worksheet_write_number(ws, row, column, number, formatFor(c, places));
+            } else {
+                const QByteArray text = c.text.toUtf8();
+                failure = worksheet_write_string(ws, row, column, text.constData(), formatFor(c, -1));
+            }
         }
         for (auto it = sheet.widths.cbegin(); it != sheet.widths.cend() && failure == LXW_NO_ERROR; ++it)
             failure = worksheet_set_column(ws, lxw_col_t(it.key() - 1), lxw_col_t(it.key() - 1), it.value(), nullptr);

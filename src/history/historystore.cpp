@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
@@ -26,6 +27,51 @@ const char* const kPage =
 const char* const kWorkers =
     "select w.id, coalesce(p.s_caption, w.fio) as fio from accounts_dep.person w "
     "left join cmn_contractor.person p on p.id = w.id order by 2";
+
+// Names of the codes of one page. A worker is found as the journal finds it (by the
+// shared directory's key or code), then in the client's own list; a deleted worker
+// keeps the name the shared directory still holds.
+const char* const kWorkerNames =
+    "select k.id, coalesce((select trim(p.s_caption) from cmn_contractor.person p "
+    "where p.id = k.id or p.s_code::integer = k.id order by p.id = k.id desc limit 1), "
+    "(select trim(w.fio) from accounts_dep.person w where w.id = k.id)) "
+    "from unnest(array[%1]::integer[]) k(id)";
+const char* const kProductNames = "select id::bigint, trim(marka) from accounts_dep.izdel where id in (%1)";
+const char* const kOperationNames =
+    "select o.id, concat_ws(' ', trim(v.vid), trim(i.marka)) from accounts_dep.oper o "
+    "left join accounts_dep.vid_oper v on v.id = o.vid left join accounts_dep.izdel i on i.id = o.i_id "
+    "where o.id in (%1)";
+const char* const kKindNames = "select id, trim(vid) from accounts_dep.vid_oper where id in (%1)";
+
+// Which codes a column of a traced table holds.
+enum class Reference { None, Worker, Product, Operation, Kind };
+
+Reference referenceOf(const QString& table, const QString& column)
+{
+    if (column == QLatin1String("w_id"))
+        return Reference::Worker;
+    if (column == QLatin1String("i_id"))
+        return Reference::Product;
+    if (column == QLatin1String("o_id"))
+        return Reference::Operation;
+    if (column == QLatin1String("vid") && table == QLatin1String("oper"))
+        return Reference::Kind;
+    return Reference::None;
+}
+
+// The names of that kind of code (const or not, as the Names given).
+template <typename N>
+auto namesOf(N& names, Reference reference) -> decltype(&names.workers)
+{
+    switch (reference) {
+    case Reference::Worker: return &names.workers;
+    case Reference::Product: return &names.products;
+    case Reference::Operation: return &names.operations;
+    case Reference::Kind: return &names.kinds;
+    case Reference::None: break;
+    }
+    return nullptr;
+}
 
 QString valueText(const QJsonValue& v)
 {
@@ -91,9 +137,9 @@ QString columnTitle(const QString& table, const QString& column)
         return QStringLiteral("%1 число").arg(column.mid(1));
     static const QHash<QString, QString> common{
         {QStringLiteral("id"), QStringLiteral("Ключ")},
-        {QStringLiteral("w_id"), QStringLiteral("Рабочий (код)")},
-        {QStringLiteral("i_id"), QStringLiteral("Изделие (код)")},
-        {QStringLiteral("o_id"), QStringLiteral("Операция (код)")},
+        {QStringLiteral("w_id"), QStringLiteral("Рабочий")},
+        {QStringLiteral("i_id"), QStringLiteral("Изделие")},
+        {QStringLiteral("o_id"), QStringLiteral("Операция")},
         {QStringLiteral("kol_vo"), QStringLiteral("Кол-во")},
         {QStringLiteral("brak"), QStringLiteral("Брак")},
         {QStringLiteral("data"), QStringLiteral("Дата")},
@@ -128,11 +174,11 @@ QString columnTitle(const QString& table, const QString& column)
         {QStringLiteral("workstation"), QStringLiteral("Рабочее место")},
     };
     if (column == QLatin1String("vid"))
-        return table == QLatin1String("oper") ? QStringLiteral("Вид операции (код)") : QStringLiteral("Операция");
+        return table == QLatin1String("oper") ? QStringLiteral("Вид операции") : QStringLiteral("Операция");
     return common.value(column, column);
 }
 
-QVector<Change> changes(const Row& row)
+QVector<Change> changes(const Row& row, const Names& names)
 {
     const QJsonObject before = object(row.oldValues);
     const QJsonObject after = object(row.newValues);
@@ -157,9 +203,16 @@ QVector<Change> changes(const Row& row)
     std::stable_sort(columns.begin(), columns.end(), [&](const QString& a, const QString& b) { return rank(a) < rank(b); });
     const bool both = !before.isEmpty() && !after.isEmpty();
     QVector<Change> result;
+    const auto withName = [&](const QString& column, const QString& code) {
+        const QHash<qint64, QString>* known = namesOf(names, referenceOf(row.table, column));
+        if (!known || code.isEmpty())
+            return code;
+        const QString name = known->value(code.toLongLong());
+        return name.isEmpty() ? code : QStringLiteral("%1 (%2)").arg(name, code);
+    };
     for (const QString& column : columns) {
-        const QString was = valueText(before.value(column));
-        const QString now = valueText(after.value(column));
+        const QString was = withName(column, valueText(before.value(column)));
+        const QString now = withName(column, valueText(after.value(column)));
         if (both) {
             if (was == now)
                 continue;
@@ -174,12 +227,12 @@ QVector<Change> changes(const Row& row)
     return result;
 }
 
-QString describe(const Row& row)
+QString describe(const Row& row, const Names& names)
 {
     QStringList parts;
     const bool added = row.oldValues.isEmpty();
     const bool removed = row.newValues.isEmpty();
-    for (const Change& c : changes(row)) {
+    for (const Change& c : changes(row, names)) {
         if (added)
             parts << QStringLiteral("%1: → %2").arg(c.column, c.after);
         else if (removed)
@@ -236,6 +289,39 @@ QVector<Row> Store::page(const Filter& filter, const Cursor& after, int pageSize
         rows.push_back(row);
     }
     return rows;
+}
+
+Names Store::names(const QVector<Row>& rows) const
+{
+    QSet<qint64> codes[5];
+    for (const Row& row : rows) {
+        for (const QJsonObject& values : {object(row.oldValues), object(row.newValues)}) {
+            for (auto it = values.begin(); it != values.end(); ++it) {
+                const Reference reference = referenceOf(row.table, it.key());
+                if (reference != Reference::None && it.value().isDouble())
+                    codes[int(reference)].insert(qint64(it.value().toDouble()));
+            }
+        }
+    }
+    Names names;
+    const auto read = [&](Reference reference, const char* statement) {
+        const QSet<qint64>& set = codes[int(reference)];
+        if (set.isEmpty())
+            return;
+        QStringList list;
+        for (const qint64 code : set)
+            list << QString::number(code);
+        QHash<qint64, QString>& target = *namesOf(names, reference);
+        const SqlRun::Table t = dm_.selectTable(QString::fromLatin1(statement).arg(list.join(u',')));
+        for (int r = 0; r < t.rowCount(); ++r)
+            if (!t.value(r, 1).isNull())
+                target.insert(t.value(r, 0).toLongLong(), t.value(r, 1).toString().trimmed());
+    };
+    read(Reference::Worker, kWorkerNames);
+    read(Reference::Product, kProductNames);
+    read(Reference::Operation, kOperationNames);
+    read(Reference::Kind, kKindNames);
+    return names;
 }
 
 QVector<QPair<int, QString>> Store::workers() const

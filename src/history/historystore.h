@@ -1,5 +1,6 @@
 #pragma once
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -48,6 +49,16 @@ struct Change {
     QString after;
 };
 
+// The names of the workers, products, operations and operation kinds that rows refer to
+// by code, so a change reads "Рабочий: Жуков М.А. (10)". A code without a known name is
+// shown alone.
+struct Names {
+    QHash<qint64, QString> workers;
+    QHash<qint64, QString> products;
+    QHash<qint64, QString> operations;
+    QHash<qint64, QString> kinds;
+};
+
 // The Russian name of a traced table and of an operation.
 QString tableTitle(const QString& table);
 QString operationTitle(const QString& operation);
@@ -55,9 +66,10 @@ QString operationTitle(const QString& operation);
 QString columnTitle(const QString& table, const QString& column);
 // The columns a row's change touched: for a change those whose value differs, for an
 // addition or a deletion every column with a value (zero days of a timesheet row left out).
-QVector<Change> changes(const Row& row);
+// A code that names a worker, product, operation or kind is shown with its name.
+QVector<Change> changes(const Row& row, const Names& names = {});
 // "Кол-во: 10 → 12; Часы: 8 → 9"; an addition shows "→ 12", a deletion "10 →".
-QString describe(const Row& row);
+QString describe(const Row& row, const Names& names = {});
 
 class Store {
 public:
@@ -71,6 +83,8 @@ public:
 
     // Up to pageSize rows after the cursor, newest first.
     QVector<Row> page(const Filter& filter, const Cursor& after = {}, int pageSize = kPageSize) const;
+    // The names of the codes the rows refer to (a statement per kind of code present).
+    Names names(const QVector<Row>& rows) const;
     // The workers to filter by: id and name, by name.
     QVector<QPair<int, QString>> workers() const;
 

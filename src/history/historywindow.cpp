@@ -8,6 +8,8 @@
 #include "ui/waitcursor.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
 #include <QStringList>
 
 HistoryWindow::HistoryWindow(QWidget* parent)
@@ -24,11 +26,8 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     ui->Grid->verticalHeader()->setDefaultSectionSize(ui->Grid->fontMetrics().height() + 6);
     // The changes take what the other columns leave; the whole change of the chosen row
     // is below the list.
-    const int widths[ColumnCount] = {150, 100, 60, 150, 95, 0, 200, 100, 110};
-    // Never narrower than the column's own title.
-    for (int c = 0; c < ColumnCount; ++c)
-        ui->Grid->setColumnWidth(c, qMax(widths[c], ui->Grid->horizontalHeader()->sectionSizeHint(c)));
     ui->Grid->horizontalHeader()->setSectionResizeMode(Changes, QHeaderView::Stretch);
+    fitColumns();
     ui->DateFrom->setEnabled(false);
     ui->DateTo->setEnabled(false);
 
@@ -158,6 +157,7 @@ void HistoryWindow::loadPage()
     hasNext_ = rows_.size() > pageSize_;
     if (hasNext_)
         rows_.removeLast();
+    names_ = store_.names(rows_);
 
     ui->Grid->clearContents();
     ui->Grid->setRowCount(int(rows_.size()));
@@ -169,22 +169,50 @@ void HistoryWindow::loadPage()
                                             row.rowKey ? QString::number(row.rowKey) : QString(),
                                             worker,
                                             History::operationTitle(row.operation),
-                                            History::describe(row),
+                                            History::describe(row, names_),
                                             SessionName::title(row.appName),
                                             row.dbUser,
                                             row.clientAddr.isEmpty() ? QStringLiteral("этот компьютер") : row.clientAddr};
         for (int c = 0; c < ColumnCount; ++c) {
             auto* item = new QTableWidgetItem(texts[c]);
-            if (c == Changes)
+            if (c >= Changes)
                 item->setToolTip(texts[c]);
             ui->Grid->setItem(r, c, item);
         }
     }
+    fitColumns();
     ui->Details->clear();
     ui->PrevButton->setEnabled(pageStarts_.size() > 1);
     ui->NextButton->setEnabled(hasNext_);
     ui->PageLabel->setText(rows_.isEmpty() ? QStringLiteral("Изменений нет")
                                            : QStringLiteral("Страница %1").arg(pageStarts_.size()));
+}
+
+// No column title is clipped, nor a text of the columns left of the changes (when, what,
+// which row, whose, which action): those are as wide as the widest of them. The columns
+// right of it (program, user, workstation) keep a usual width and show a longer text
+// whole in its tooltip. The changes column takes the rest and is never narrower than its
+// title; each change is whole in its tooltip and below the list.
+void HistoryWindow::fitColumns()
+{
+    const int widths[ColumnCount] = {150, 100, 60, 150, 95, 0, 200, 100, 110};
+    QHeaderView* header = ui->Grid->horizontalHeader();
+    const QFontMetrics cells(ui->Grid->font());
+    const int padding = 2 * ui->Grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ui->Grid) + 12;
+    int others = 0;
+    for (int c = 0; c < ColumnCount; ++c) {
+        if (c == Changes)
+            continue;
+        int width = qMax(widths[c], header->sectionSizeHint(c));
+        for (int r = 0; c < Changes && r < ui->Grid->rowCount(); ++r)
+            if (const QTableWidgetItem* item = ui->Grid->item(r, c))
+                width = qMax(width, cells.horizontalAdvance(item->text()) + padding);
+        ui->Grid->setColumnWidth(c, width);
+        others += width;
+    }
+    // Keeps room for the changes' title: the window does not get narrower than that.
+    ui->Grid->setMinimumWidth(others + header->sectionSizeHint(Changes) + 2 * ui->Grid->frameWidth()
+                              + ui->Grid->verticalScrollBar()->sizeHint().width());
 }
 
 void HistoryWindow::onRowChosen()
@@ -199,7 +227,7 @@ void HistoryWindow::onRowChosen()
     lines << QStringLiteral("%1, %2 %3, %4").arg(row.shownAt, History::tableTitle(row.table),
                                                   row.rowKey ? QStringLiteral("№ %1").arg(row.rowKey) : QString(),
                                                   History::operationTitle(row.operation).toLower());
-    for (const History::Change& c : History::changes(row)) {
+    for (const History::Change& c : History::changes(row, names_)) {
         if (row.oldValues.isEmpty())
             lines << QStringLiteral("  %1: %2").arg(c.column, c.after);
         else if (row.newValues.isEmpty())

@@ -37,11 +37,13 @@ private:
     void tellUnavailable();
     void fillWorkers();
     void loadPage();
+    void fitColumns();
     History::Filter filter() const;
 
     Ui::HistoryWindow* ui;
     History::Store store_;
     QVector<History::Row> rows_;
+    History::Names names_;                  // of the codes rows_ refer to
     QVector<History::Cursor> pageStarts_;   // where each page shown so far starts
     bool hasNext_ = false;
     qint64 entryId_ = 0;                    // 0: the whole history

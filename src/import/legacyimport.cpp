@@ -3,8 +3,45 @@
 #include "db/dberror.h"
 
 #include <QCoreApplication>
+#include <QStringList>
+
+#include <sql.h>
+#include <sqlext.h>
 
 namespace {
+
+// The data source names the ODBC driver manager knows, the user's and the system's.
+QStringList declaredDataSources()
+{
+    QStringList names;
+    SQLHENV env = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        return names;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLCHAR name[256];
+    SQLCHAR description[1024];
+    SQLSMALLINT nameLength = 0;
+    SQLSMALLINT descriptionLength = 0;
+    for (SQLUSMALLINT direction = SQL_FETCH_FIRST;
+         SQL_SUCCEEDED(SQLDataSources(env, direction, name, sizeof name, &nameLength, description,
+                                      sizeof description, &descriptionLength));
+         direction = SQL_FETCH_NEXT)
+        names << QString::fromLocal8Bit(reinterpret_cast<const char*>(name));
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return names;
+}
+
+// The import's data sources that are not declared, as the message names them.
+QStringList missingDataSources()
+{
+    const QStringList declared = declaredDataSources();
+    QStringList missing;
+    for (const LegacyImportStore::DataSource& source :
+         {LegacyImportStore::legacySource(), LegacyImportStore::targetSource()})
+        if (!declared.contains(source.name, Qt::CaseInsensitive))
+            missing << QStringLiteral("«%1»").arg(source.name);
+    return missing;
+}
 
 // Names a source row for the administrator: its place and, where it has one, its id.
 QString rowName(const LegacyImportStore::Source& source, const BlockReader::Row& row, int number, int total)
@@ -26,6 +63,16 @@ void LegacyImport::run()
     try {
         store_.open();
     } catch (const DbError& e) {
+        const QStringList missing = missingDataSources();
+        if (!missing.isEmpty())
+            throw DbError(QStringLiteral("Перенос данных не начат: не объявлен%1 источник%2 данных ODBC %3.\n"
+                                         "Администратору: объявите %4 в файле odbc.ini (/etc/odbc.ini или файл, "
+                                         "на который указывает ODBCINI), как описано в README, в разделе "
+                                         "«Перенос данных из старой базы».\n\n%5")
+                              .arg(missing.size() > 1 ? QStringLiteral("ы") : QString(),
+                                   missing.size() > 1 ? QStringLiteral("и") : QString(),
+                                   missing.join(QStringLiteral(" и ")),
+                                   missing.size() > 1 ? QStringLiteral("их") : QStringLiteral("его"), e.message()));
         throw DbError(QStringLiteral("Перенос данных не начат. ") + e.message());
     }
     for (const ImportSteps::Step& step : ImportSteps::all())

@@ -39,10 +39,18 @@ QString piecesText(double pieces)
     return QString::number(std::llround(pieces));
 }
 
-bool write(const Dataset& rows, Spreadsheet& excel, const Progress& progress)
+QString fileTitle(const QDate& from, const QDate& to)
+{
+    const QString format = QStringLiteral("dd.MM.yyyy");
+    return QStringLiteral("Отчет по продукции с %1 по %2").arg(from.toString(format), to.toString(format));
+}
+
+bool write(const Dataset& rows, Spreadsheet& excel, const Progress& progress, const QString& title)
 {
     if (excel.OpenWorkbook(QString()) == -1)
         return false;
+    if (!title.isEmpty())
+        excel.setTitle(title);
     const int total = rows.recordCount();
     if (progress)
         progress(0, total);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDate>
 #include <QString>
 #include <functional>
 
@@ -12,9 +13,12 @@ namespace ProductExport {
 // Called with the records written so far and the number of records, first with 0.
 using Progress = std::function<void(int written, int total)>;
 
-// Writes and shows the workbook. Answers false when no workbook could be opened (the
-// message has been shown and nothing was written).
-bool write(const Dataset& rows, Spreadsheet& excel, const Progress& progress);
+// Writes and shows the workbook, its file named title. Answers false when no workbook
+// could be opened (the message has been shown and nothing was written).
+bool write(const Dataset& rows, Spreadsheet& excel, const Progress& progress, const QString& title = QString());
+
+// The workbook's name for a period: "Отчет по продукции с 01.03.2021 по 01.04.2021".
+QString fileTitle(const QDate& from, const QDate& to);
 
 // "Excel (k из N)".
 QString caption(int written, int total);

@@ -136,5 +136,5 @@ void SummaryReportsWindow::onExcel()
     query.open();
     ProductExport::write(query, Spreadsheet::reports(), [this](int written, int total) {
         ui->Button6->setText(ProductExport::caption(written, total));
-    });
+    }, ProductExport::fileTitle(periodFrom(), periodTo()));
 }

@@ -25,23 +25,41 @@ const char* const kDaysTable =
     "create temporary table timesheet_days (smena integer not null, w_id integer not null, "
     "day integer not null, tim bigint not null) on commit drop";
 
-const char* const kDeleteMonth = "delete from accounts_dep.h_tabel where month=%1 and year=%2";
-
 const char* const kGatherDay =
     "insert into timesheet_days(smena, w_id, day, tim) "
     "select smena, w_id, %1, sum(time) from accounts_dep.smena "
     "where data=to_date('%2', 'DD.MM.YYYY') group by smena, w_id";
 
-const char* const kWriteMonth =
-    "insert into accounts_dep.h_tabel(smena, w_id, month, year, %3) "
-    "select smena, w_id, %1, %2, %4 from timesheet_days group by smena, w_id";
+// The month's rows as the journal gives them: one per worker and shift, days without
+// entries 0.
+const char* const kMonthRows =
+    "create temporary table timesheet_rows on commit drop as "
+    "select smena, w_id, %1 from timesheet_days group by smena, w_id";
 
-// "d1, d2, …, d31" and the matching day sums.
-QString dayColumns()
+// The stored month is brought to those rows by its differences, so that only rows that
+// really change are written (and traced in the history): a row without entries behind
+// it goes, a row whose days differ gets the new days, a missing row is added.
+const char* const kDeleteVanished =
+    "delete from accounts_dep.h_tabel t where t.month=%1 and t.year=%2 "
+    "and not exists (select 1 from timesheet_rows n where n.smena=t.smena and n.w_id=t.w_id)";
+
+const char* const kUpdateChanged =
+    "update accounts_dep.h_tabel t set (%3) = (%4) from timesheet_rows n "
+    "where t.month=%1 and t.year=%2 and t.smena=n.smena and t.w_id=n.w_id "
+    "and (%5) is distinct from (%4)";
+
+const char* const kInsertNew =
+    "insert into accounts_dep.h_tabel(smena, w_id, month, year, %3) "
+    "select n.smena, n.w_id, %1, %2, %4 from timesheet_rows n "
+    "where not exists (select 1 from accounts_dep.h_tabel t "
+    "where t.month=%1 and t.year=%2 and t.smena=n.smena and t.w_id=n.w_id)";
+
+// "d1, d2, …, d31" with a prefix ("n.d1, …"), and the day sums named after the columns.
+QString dayColumns(const QString& prefix = QString())
 {
     QStringList columns;
     for (int day = 1; day <= 31; ++day)
-        columns << QStringLiteral("d%1").arg(day);
+        columns << QStringLiteral("%1d%2").arg(prefix).arg(day);
     return columns.join(QStringLiteral(", "));
 }
 
@@ -49,7 +67,7 @@ QString daySums()
 {
     QStringList sums;
     for (int day = 1; day <= 31; ++day)
-        sums << QStringLiteral("coalesce(sum(tim) filter (where day=%1), 0)").arg(day);
+        sums << QStringLiteral("coalesce(sum(tim) filter (where day=%1), 0) as d%1").arg(day);
     return sums.join(QStringLiteral(", "));
 }
 
@@ -69,8 +87,6 @@ void TimesheetStore::runRebuild(int month, int year, const std::function<void(in
     dm_->execute(QString::fromLatin1(kLockTimeout));
     dm_->execute(QString::fromLatin1(kLock));
     dm_->execute(QString::fromLatin1(kDaysTable));
-    dm_->DelSmena->setText(QString::fromLatin1(kDeleteMonth).arg(month).arg(year));
-    dm_->DelSmena->execute();
 
     const QDate first(year, month, 1);
     for (int day = 1; day <= first.daysInMonth(); ++day) {
@@ -85,6 +101,12 @@ void TimesheetStore::runRebuild(int month, int year, const std::function<void(in
         if (dayDone)
             dayDone(day);
     }
-    dm_->H_Tabel_ins->setText(QString::fromLatin1(kWriteMonth).arg(month).arg(year).arg(dayColumns(), daySums()));
+    dm_->execute(QString::fromLatin1(kMonthRows).arg(daySums()));
+    dm_->DelSmena->setText(QString::fromLatin1(kDeleteVanished).arg(month).arg(year));
+    dm_->DelSmena->execute();
+    dm_->H_Tabel_ins->setText(QString::fromLatin1(kUpdateChanged).arg(month).arg(year)
+                                  .arg(dayColumns(), dayColumns(QStringLiteral("n.")), dayColumns(QStringLiteral("t."))));
+    dm_->H_Tabel_ins->execute();
+    dm_->H_Tabel_ins->setText(QString::fromLatin1(kInsertNew).arg(month).arg(year).arg(dayColumns(), dayColumns(QStringLiteral("n."))));
     dm_->H_Tabel_ins->execute();
 }

@@ -9,10 +9,12 @@ class TimesheetStore {
 public:
     explicit TimesheetStore(DataModule* dm) : dm_(dm) {}
 
-    // Replaces the month's timesheet rows of every shift (4 included) with the rows the
-    // journal gives: a worker and shift get a row when they have journal entries that
-    // month, each day holds the sum of "time" of that day's entries, days without
-    // entries 0. dayDone is called after each day of the month has been gathered.
+    // Makes the month's timesheet rows of every shift (4 included) the rows the journal
+    // gives: a worker and shift get a row when they have journal entries that month, each
+    // day holds the sum of "time" of that day's entries, days without entries 0. Only
+    // the differences are written: rows that stay as they are are not touched, so the
+    // history shows what the rebuild really changed. dayDone is called after each day of
+    // the month has been gathered.
     //
     // Runs as one transaction on the shared connection: the month is replaced whole or,
     // when a statement fails, stays as it was (the DbError is passed on). The timesheet

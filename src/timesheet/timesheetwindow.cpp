@@ -273,6 +273,8 @@ void TimesheetWindow::onExcel()
     Spreadsheet& excel = Spreadsheet::timesheet();
     if (excel.OpenWorkbook(QString()) != 1)
         return;
+    const QString period = monthName(selectedMonth()) + u' ' + ui->ComboBox2->currentText();
+    excel.setTitle(QStringLiteral("Табель ") + period);
     excel.ShowExcel(false);
     const int total = rows->recordCount();
     auto showCount = [this, total](int written) {
@@ -280,7 +282,7 @@ void TimesheetWindow::onExcel()
     };
     showCount(0);
 
-    excel.WriteCellFormatted(1, 1, 1, monthName(selectedMonth()) + u' ' + ui->ComboBox2->currentText(), true, true, true);
+    excel.WriteCellFormatted(1, 1, 1, period, true, true, true);
     excel.WriteCellFormatted(1, 1, 2, QStringLiteral("Фамилия И.О."), true, true, true);
     for (int day = 1; day <= 31; ++day)
         excel.WriteCellFormatted(1, day + 1, 2, QString::number(day), false, true, true);

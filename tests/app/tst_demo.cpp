@@ -52,6 +52,9 @@ private slots:
         });
         Messages::Recorder recorder;
         OperationsStore store(db->dm());
+        QTemporaryDir documents;
+        Spreadsheet::setFolder(documents.path());
+        const auto restore = qScopeGuard([] { Spreadsheet::setFolder(QString()); });
         Spreadsheet excel;
         QVERIFY(store.exportPriceList(excel));
         Spreadsheet::setViewer({});

@@ -5,14 +5,17 @@
 #include "directories/optest_fixture.h"
 #include "support/modal.h"
 #include "support/testdb.h"
+#include "ui/digitsedit.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
+#include "ui/numbertext.h"
 
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+
 #include <QtTest>
 
 using optest::child;
@@ -210,7 +213,8 @@ private slots:
         QCOMPARE(openEditor()->text(), QStringLiteral("123"));
         tabOut();
         typeInto(0, 1, QStringLiteral("7.5.5"));
-        QCOMPARE(openEditor()->text(), QStringLiteral("7.55"));
+        QCOMPARE(openEditor()->text(), QStringLiteral("7,55"));   // a point is the decimal comma; the second is dropped
+        QCOMPARE(qobject_cast<DigitsEdit*>(openEditor())->lastHint(), QStringLiteral("Запятая уже есть"));
         tabOut();
         QCOMPARE(stored(optest::Kr100Bending), (QStringList{QStringLiteral("123|7.55|5"), QStringLiteral("200|12.5|10")}));
         // An emptied cell is stored empty, and no longer counts as the lowest price.
@@ -223,43 +227,90 @@ private slots:
         QCOMPARE(oper()->value(QStringLiteral("cena")).toDouble(), 12.5);
     }
 
-    void pastedTextIsFilteredAsTyped_data()
+    // A pasted text is taken whole when it is one number the cell holds, else refused
+    // whole with a message, the cell as it was: never cut down to some other number.
+    void pastedTextIsTakenWholeOrRefused_data()
     {
         QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("before");   // the cell's text, the cursor at its end
+        QTest::addColumn<QString>("before");   // the cell's text
         QTest::addColumn<QString>("pasted");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("norm with blanks and unit") << 0 << "" << "1 500 шт." << "1500";
-        QTest::newRow("norm grouped, longer than the box") << 0 << "" << "12 345 678" << "12345678";
-        QTest::newRow("norm beyond nine digits") << 0 << "" << "1234567890" << "123456789";
-        QTest::newRow("bonus with a percent sign") << 2 << "" << "15 %" << "15";
-        QTest::newRow("price with a unit") << 1 << "" << "12.5 руб." << "12.5";
-        QTest::newRow("price grouped, decimal comma") << 1 << "" << "1 250,75" << "1250,75";
-        QTest::newRow("price with five decimals") << 1 << "" << "3,14159" << "3,1415";
-        QTest::newRow("price with a second separator") << 1 << "" << "1.2.3" << "1.23";
-        QTest::newRow("separator after one already typed") << 1 << "7," << "5.5" << "7,55";
-        QTest::newRow("price, letters only") << 1 << "4" << "abc" << "4";
+        QTest::addColumn<QString>("expected"); // the editor's text afterwards
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("norm grouped") << 0 << "" << "12 345 678" << "12345678" << false;
+        QTest::newRow("norm of ten digits") << 0 << "" << "1234567890" << "1234567890" << false;
+        QTest::newRow("price grouped, decimal comma") << 1 << "" << "1 250,75" << "1250,75" << false;
+        QTest::newRow("price with a point") << 1 << "4" << "12.5" << "12,5" << false;
+        QTest::newRow("norm with a unit") << 0 << "7" << "1 500 шт." << "7" << true;
+        QTest::newRow("norm longer than its column") << 0 << "7" << "12345678901234567890" << "7" << true;
+        QTest::newRow("bonus with a percent sign") << 2 << "" << "15 %" << "" << true;
+        QTest::newRow("negative price with letters") << 1 << "4" << "-1,5abc" << "4" << true;
+        QTest::newRow("price with a unit") << 1 << "4" << "12.5 руб." << "4" << true;
+        QTest::newRow("price with five decimals") << 1 << "4" << "3,14159" << "4" << true;
+        QTest::newRow("price with a second separator") << 1 << "4" << "1.2.3" << "4" << true;
+        QTest::newRow("price, letters only") << 1 << "4" << "abc" << "4" << true;
     }
-    void pastedTextIsFilteredAsTyped()
+    void pastedTextIsTakenWholeOrRefused()
     {
         QFETCH(int, column);
         QFETCH(QString, before);
         QFETCH(QString, pasted);
         QFETCH(QString, expected);
+        QFETCH(bool, refused);
         norms->loadOperation(optest::Kr100Bending);
         typeInto(0, column, before);
         QLineEdit* editor = openEditor();
         QVERIFY(editor);
         if (before.isEmpty())
             editor->clear();
+        Messages::Recorder recorder;
         QApplication::clipboard()->setText(pasted);
         QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(editor->text(), expected);
+        QCOMPARE(recorder.shown.size(), refused ? 1 : 0);
+        if (refused) {
+            QVERIFY2(recorder.lastText().contains(QStringLiteral("Поле не изменено")), qPrintable(recorder.lastText()));
+            QCOMPARE(recorder.shown.first().caption, QStringLiteral("Ошибка"));
+        }
         // The cell takes it as a typed text.
         QTest::keyClick(editor, Qt::Key_Return);
         QCoreApplication::processEvents();
         QCOMPARE(cell(0, column),
-                 column == 1 ? NormsWindow::priceText(QString(expected).replace(u',', u'.').toDouble()) : expected);
+                 column == 1 && !expected.isEmpty() ? NormsWindow::priceText(QString(expected).replace(u',', u'.').toDouble())
+                                                    : expected);
+    }
+
+    // Typed characters a number cannot hold are dropped one by one, each with the hint
+    // and the beep; a digit that would overflow the column is dropped the same way.
+    void typedCharactersAreDroppedWithAHint_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("price with a minus and letters") << 1 << "-1,5abc" << "1,5" << DigitsEdit::kDigitsAndComma;
+        QTest::newRow("price with a point") << 1 << "2.25" << "2,25" << QString();
+        QTest::newRow("price with five decimals") << 1 << "3,14159" << "3,1415"
+                                                  << QStringLiteral("Не больше 9 цифр до запятой и 4 после");
+        QTest::newRow("norm with letters") << 0 << "1a2" << "12" << DigitsEdit::kDigitsOnly;
+        QTest::newRow("norm of twenty nines") << 0 << QString(20, u'9') << QString(9, u'9')
+                                              << QStringLiteral("Не больше ") + NumberText::whole(DigitsEdit::kIntegerColumn);
+    }
+    void typedCharactersAreDroppedWithAHint()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, typed);
+        QFETCH(QString, expected);
+        QFETCH(QString, hint);
+        norms->loadOperation(optest::Kr100Bending);
+        typeInto(0, column, QString());
+        auto* editor = qobject_cast<DigitsEdit*>(openEditor());
+        QVERIFY(editor);
+        editor->clear();
+        QTest::keyClicks(editor, typed);
+        QCOMPARE(editor->text(), expected);
+        QCOMPARE(editor->lastHint(), hint);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QCoreApplication::processEvents();
     }
 
     void downFromTheLastRowStartsARowForTheOperation()

@@ -3,7 +3,11 @@
 #include "directories/workereditor.h"
 #include "directories/workerslist.h"
 #include "directories/workersstore.h"
+#include "db/dataset.h"
 #include "dirtest_windows.h"
+#include "reports/summarystore.h"
+#include "support/plantfixture.h"
+#include "timesheet/hoursposting.h"
 #include "support/testdb.h"
 #include "ui/messages.h"
 
@@ -437,6 +441,75 @@ private slots:
         QCOMPARE(storedNames(), remaining);
         QCOMPARE(listed, remaining);
         QCOMPARE(selected, current);
+    }
+
+    // A worker deleted with journal entries behind him: the entries stay (nothing looks
+    // at them), and every list that shows them still shows his name and his figures,
+    // since they read the shared person directory, which keeps the worker.
+    void aDeletedWorkersEntriesKeepTheirNameAndFigures()
+    {
+        setWorkers({"Антонов", "Жуков М.А."});
+        const int zhukov = db->scalar(QStringLiteral("select id from accounts_dep.person where fio='Жуков М.А.'")).toInt();
+        const qint64 bracket = Plant::product(*db, QStringLiteral("КР-100"), QStringLiteral("Кронштейн КР-100"));
+        const int bending = Plant::operation(*db, bracket, Plant::kind(*db, QStringLiteral("Гибка")), 0, 10);
+        const QDate day(2024, 3, 5);
+        Plant::Entry e;
+        e.w_id = zhukov; e.i_id = bracket; e.o_id = bending; e.data = day; e.kol_vo = 40; e.time = 8;
+        Plant::entry(*db, e);
+        e.kol_vo = 15; e.time = 3; e.smena = 2;
+        Plant::entry(*db, e);
+        PostDayHours(*dm(), zhukov, 1, day, true);
+        PostDayHours(*dm(), zhukov, 2, day, true);
+
+        // What the journal, the timesheet and the summaries show of him, line by line.
+        auto shown = [&] {
+            QStringList lines;
+            auto read = [&](Dataset* ds, const QStringList& columns) {
+                ds->close();
+                ds->open();
+                for (int r = 0; r < ds->recordCount(); ++r) {
+                    QStringList values;
+                    for (const QString& c : columns)
+                        values << ds->valueAt(r, c).toString().trimmed();
+                    lines << ds->objectName() + u':' + values.join(u'|');
+                }
+                ds->close();
+            };
+            for (int shift : {1, 2}) {
+                Dataset* journal = dm()->smenaForShift(shift);
+                journal->setParam(QStringLiteral("data"), day);
+                journal->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+                read(journal, {"fio", "kol_vo", "time"});
+                Dataset* timesheet = dm()->hTabelForShift(shift);
+                timesheet->setParam(QStringLiteral("mnth"), 3);
+                timesheet->setParam(QStringLiteral("yea"), 2024);
+                read(timesheet, {"fio", "d5", "summ"});
+            }
+            QObject owner;
+            for (const QString& sql : {SummaryStore::workerSummarySql(), SummaryStore::workerDetailSql()}) {
+                Dataset* report = SummaryStore::makeQuery(QStringLiteral("report"), sql, dm(), &owner);
+                SummaryStore::setPeriod(*report, QDate(2024, 3, 1), QDate(2024, 4, 1));
+                read(report, {"fio", "kolvo", "summa"});
+            }
+            return lines;
+        };
+        const QStringList before = shown();
+        QCOMPARE(before.size(), 6);
+        for (const QString& line : before)
+            QVERIFY2(line.contains(QStringLiteral("Жуков М.А.")), qPrintable(line));
+
+        Messages::Recorder recorder;
+        recorder.answers << true;
+        QVERIFY(whileShown([&] { list->showDirectory(); }, [&](QDialog* w) {
+            dm()->Workers->setRecNo(2);
+            button(w, "Button3")->click();
+        }));
+        QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Удалить работника?")});
+        QCOMPARE(storedNames(), QStringList{"Антонов"});
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where w_id=%1").arg(zhukov)).toInt(), 2);
+        QCOMPARE(shown(), before);
+        db->exec(QStringLiteral("delete from accounts_dep.smena"));
+        db->exec(QStringLiteral("delete from accounts_dep.h_tabel"));
     }
 
     void deleteOnAnEmptyListAsksNothing()

@@ -67,6 +67,44 @@ struct XlsxSheet {
         const int s = cells.value(ref).style;
         return s >= 0 && s < styles.size() ? styles[s] : XlsxStyle{};
     }
+    bool isNumber(const QString& ref) const
+    {
+        return has(ref) && (cells.value(ref).type.isEmpty() || cells.value(ref).type == u"n");
+    }
+    // The cell as a spreadsheet program shows it under a Russian locale: a number with
+    // the places of its format ("0", "0.00") and a decimal comma, a string as it is.
+    QString shown(const QString& ref) const
+    {
+        if (!isNumber(ref))
+            return text(ref);
+        const XlsxStyle st = styleOf(ref);
+        const double value = text(ref).toDouble();
+        if (st.numFmtId == 0 && st.formatCode.isEmpty())
+            return QString::number(value, 'g', 15).replace(u'.', u',');
+        const int dot = st.formatCode.indexOf(u'.');
+        const int places = dot < 0 ? 0 : int(st.formatCode.size()) - dot - 1;
+        return QString::number(value, 'f', places).replace(u'.', u',');
+    }
+    // Every row that has cells, each as the texts shown from column A to its last cell.
+    QList<QStringList> shownRows() const
+    {
+        QMap<int, QMap<int, QString>> grid;
+        for (auto it = cells.cbegin(); it != cells.cend(); ++it) {
+            int column = 0, i = 0;
+            const QString& ref = it.key();
+            for (; i < ref.size() && ref[i].isLetter(); ++i)
+                column = column * 26 + (ref[i].unicode() - u'A' + 1);
+            grid[ref.mid(i).toInt()][column] = shown(ref);
+        }
+        QList<QStringList> rows;
+        for (const auto& row : grid) {
+            QStringList line;
+            for (int c = 1; c <= row.lastKey(); ++c)
+                line << row.value(c);
+            rows << line;
+        }
+        return rows;
+    }
 };
 
 inline XlsxSheet readSheet1(const QString& file)

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 #include <clocale>
+#include <sys/stat.h>
 
 // The spreadsheet layer: the four operations, their results and messages, and the real
 // .xlsx file they leave behind.
@@ -15,6 +16,7 @@ class WorkbookTest : public QObject {
     Q_OBJECT
     QStringList opened;        // files the viewer was asked to open
     bool viewerAnswer = true;
+    QTemporaryDir documents;   // stands in for the user's documents folder
 
     QString showAndTakeFile(Spreadsheet& excel)
     {
@@ -30,6 +32,7 @@ private slots:
     {
         opened.clear();
         viewerAnswer = true;
+        Spreadsheet::setFolder(documents.path());
         Spreadsheet::setViewer([this](const QString& path) {
             opened << path;
             return viewerAnswer;
@@ -40,16 +43,18 @@ private slots:
         for (const QString& f : opened)
             QFile::remove(f);
         Spreadsheet::setViewer({});
+        Spreadsheet::setFolder(QString());
     }
 
-    void everyValueIsWrittenAsTextIntoARealWorkbook()
+    void textsThatReadAsNumbersBecomeNumbersTheRestStrings()
     {
         Messages::Recorder recorder;
         Spreadsheet excel;
         QCOMPARE(excel.OpenWorkbook(QString()), 1);
         const QStringList texts = {QStringLiteral("Марка"), QStringLiteral("0012"), QStringLiteral("12,5"),
                                    QStringLiteral("=1+1"), QStringLiteral("O'Brien <&> \"x\""),
-                                   QStringLiteral("100%\\")};
+                                   QStringLiteral("100%\\"), QStringLiteral("40"), QStringLiteral("12,50"),
+                                   QStringLiteral("-3")};
         for (int i = 0; i < texts.size(); ++i)
             QCOMPARE(excel.WriteCell(1, i + 1, 1, texts[i]), 1);
         QCOMPARE(excel.WriteCell(1, 2, 3, QStringLiteral("Заготовки")), 1);
@@ -59,28 +64,150 @@ private slots:
         QVERIFY(!file.isEmpty());
         QVERIFY(recorder.shown.isEmpty());
         QCOMPARE(excel.lastShownFile(), file);
-        QVERIFY(file.endsWith(QStringLiteral(".xlsx")));
-        QCOMPARE(QFileInfo(file).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        QCOMPARE(QFileInfo(file).absolutePath(), QFileInfo(documents.path()).absoluteFilePath());
 
         const optest::XlsxSheet sheet = optest::readSheet1(file);
         QVERIFY(sheet.ok);
         QCOMPARE(sheet.sheetName, QStringLiteral("Лист1"));
-        const QStringList refs = {QStringLiteral("A1"), QStringLiteral("B1"), QStringLiteral("C1"),
-                                  QStringLiteral("D1"), QStringLiteral("E1"), QStringLiteral("F1")};
-        for (int i = 0; i < refs.size(); ++i) {
-            QCOMPARE(sheet.text(refs[i]), texts[i]);
-            QCOMPARE(sheet.cells.value(refs[i]).type, QStringLiteral("s"));   // a string, not a number or formula
+        // ref, stored value, cell type ("s" a string, "" a number), number format code
+        const struct {
+            const char* ref;
+            QString value;
+            QString type;
+            int numFmtId;
+            QString code;
+        } expected[] = {
+            {"A1", QStringLiteral("Марка"), "s", 0, {}},
+            {"B1", QStringLiteral("0012"), "s", 0, {}},
+            {"C1", QStringLiteral("12.5"), "", -1, QStringLiteral("0.0")},
+            {"D1", QStringLiteral("=1+1"), "s", 0, {}},
+            {"E1", QStringLiteral("O'Brien <&> \"x\""), "s", 0, {}},
+            {"F1", QStringLiteral("100%\\"), "s", 0, {}},
+            {"G1", QStringLiteral("40"), "", 1, {}},
+            {"H1", QStringLiteral("12.5"), "", -1, QStringLiteral("0.00")},
+            {"I1", QStringLiteral("-3"), "", 1, {}},
+        };
+        for (const auto& e : expected) {
+            const QString ref = QString::fromLatin1(e.ref);
+            QCOMPARE(sheet.text(ref), e.value);
+            QCOMPARE(sheet.cells.value(ref).type, e.type);
+            if (e.numFmtId >= 0)
+                QCOMPARE(sheet.styleOf(ref).numFmtId, e.numFmtId);
+            else
+                QCOMPARE(sheet.styleOf(ref).formatCode, e.code);
         }
         QCOMPARE(sheet.text(QStringLiteral("B3")), QStringLiteral("Заготовки"));
         QVERIFY(!sheet.has(QStringLiteral("C3")));
         QVERIFY(!sheet.isBold(QStringLiteral("A1")));
         QVERIFY(sheet.widths.isEmpty());   // WriteCell sets no width
 
+        // As a spreadsheet program shows them: the numbers with their places.
         const QList<QStringList> csv = optest::xlsx2csvRows(file);
         QVERIFY(csv.size() >= 2);
         QCOMPARE(csv[0].value(0), QStringLiteral("Марка"));
         QCOMPARE(csv[0].value(1), QStringLiteral("0012"));
         QCOMPARE(csv[0].value(3), QStringLiteral("=1+1"));
+        QCOMPARE(csv[0].value(6), QStringLiteral("40"));
+    }
+
+    void whatReadsAsANumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("number");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("places");
+        QTest::newRow("zero") << "0" << true << 0.0 << 0;
+        QTest::newRow("whole") << "1417" << true << 1417.0 << 0;
+        QTest::newRow("negative") << "-8" << true << -8.0 << 0;
+        QTest::newRow("decimal comma") << "12,345" << true << 12.345 << 3;
+        QTest::newRow("trailing zero kept as a place") << "0,50" << true << 0.5 << 2;
+        QTest::newRow("fifteen digits") << "123456789012345" << true << 123456789012345.0 << 0;
+        QTest::newRow("sixteen digits") << "1234567890123456" << false << 0.0 << 0;
+        QTest::newRow("leading zero") << "0012" << false << 0.0 << 0;
+        QTest::newRow("minus zero") << "-0" << false << 0.0 << 0;
+        QTest::newRow("point") << "12.5" << false << 0.0 << 0;
+        QTest::newRow("exponent") << "1e5" << false << 0.0 << 0;
+        QTest::newRow("grouped") << "1 000" << false << 0.0 << 0;
+        QTest::newRow("plus sign") << "+5" << false << 0.0 << 0;
+        QTest::newRow("blank around") << " 5" << false << 0.0 << 0;
+        QTest::newRow("comma alone") << "5," << false << 0.0 << 0;
+        QTest::newRow("text") << "КР-100" << false << 0.0 << 0;
+        QTest::newRow("formula") << "=1+1" << false << 0.0 << 0;
+    }
+    void whatReadsAsANumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, number);
+        QFETCH(double, value);
+        QFETCH(int, places);
+        double read = -1;
+        int readPlaces = -1;
+        QCOMPARE(Workbook::readsAsNumber(text, &read, &readPlaces), number);
+        if (number) {
+            QCOMPARE(read, value);
+            QCOMPARE(readPlaces, places);
+        }
+    }
+
+    void cellsMarkedAsTextStayStringsBoldNumbersStayNumbers()
+    {
+        Messages::Recorder recorder;
+        Spreadsheet excel;
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        QCOMPARE(excel.WriteCellFormatted(1, 1, 1, QStringLiteral("2021"), true, true, true), 1);
+        QCOMPARE(excel.WriteCellFormatted(1, 2, 1, QStringLiteral("31"), false, true, true), 1);
+        QCOMPARE(excel.WriteCellFormatted(1, 3, 1, QStringLiteral("8"), false, true, false), 1);
+        const QString file = showAndTakeFile(excel);
+        const optest::XlsxSheet sheet = optest::readSheet1(file);
+        QVERIFY(sheet.ok);
+        QCOMPARE(sheet.cells.value(QStringLiteral("A1")).type, QStringLiteral("s"));
+        QVERIFY(sheet.isTextFormat(QStringLiteral("A1")));
+        QCOMPARE(sheet.cells.value(QStringLiteral("B1")).type, QString());
+        QVERIFY(sheet.isBold(QStringLiteral("B1")));
+        QCOMPARE(sheet.styleOf(QStringLiteral("B1")).numFmtId, 1);
+        QCOMPARE(sheet.text(QStringLiteral("C1")), QStringLiteral("8"));
+        QVERIFY(!sheet.isBold(QStringLiteral("C1")));
+    }
+
+    void theFileIsNamedAfterItsTitleAndReadableLikeTheUsersFiles()
+    {
+        Messages::Recorder recorder;
+        Spreadsheet excel;
+        QStringList files;
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(excel.OpenWorkbook(QString()), 1);
+            excel.setTitle(QStringLiteral("Отчет по продукции с 01.03.2021 по 01.04.2021"));
+            excel.WriteCell(1, 1, 1, QString::number(i));
+            files << showAndTakeFile(excel);
+        }
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        excel.WriteCell(1, 1, 1, QStringLiteral("x"));
+        files << showAndTakeFile(excel);
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        excel.setTitle(QStringLiteral("a/b"));
+        files << showAndTakeFile(excel);
+        opened = files;   // removed by cleanup()
+        QVERIFY(recorder.shown.isEmpty());
+        QStringList names;
+        for (const QString& f : files)
+            names << QFileInfo(f).fileName();
+        QCOMPARE(names, (QStringList{QStringLiteral("Отчет по продукции с 01.03.2021 по 01.04.2021.xlsx"),
+                                     QStringLiteral("Отчет по продукции с 01.03.2021 по 01.04.2021 (2).xlsx"),
+                                     QStringLiteral("Отчет по продукции с 01.03.2021 по 01.04.2021 (3).xlsx"),
+                                     QStringLiteral("Книга.xlsx"), QStringLiteral("a_b.xlsx")}));
+        // An earlier export is never overwritten.
+        QCOMPARE(optest::readSheet1(files[0]).text(QStringLiteral("A1")), QStringLiteral("0"));
+        QCOMPARE(optest::readSheet1(files[2]).text(QStringLiteral("A1")), QStringLiteral("2"));
+        // The file gets the permissions of any new file of the user, as the umask says.
+        const mode_t mask = umask(0);
+        umask(mask);
+        QFile probe(documents.filePath(QStringLiteral("probe")));
+        QVERIFY(probe.open(QIODevice::WriteOnly));
+        probe.close();
+        QCOMPARE(QFileInfo(files[0]).permissions(), QFileInfo(probe.fileName()).permissions());
+        probe.remove();
+        if ((mask & 040) == 0)
+            QVERIFY(QFileInfo(files[0]).permissions() & QFileDevice::ReadGroup);
     }
 
     void formattedCellsCarryTextFormatBoldAndWidth()
@@ -284,19 +411,31 @@ private slots:
         QCOMPARE(optest::readSheet1(opened.first()).text(QStringLiteral("A1")), QStringLiteral("цены"));
     }
 
-    void aTempFolderThatCannotTakeTheFileFailsTheOpening()
+    void aFolderThatCannotTakeTheFileFailsTheOpening()
     {
         Messages::Recorder recorder;
         QTemporaryDir base;
-        const QByteArray saved = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(base.path() + QStringLiteral("/missing")));
+        QFile blocker(base.filePath(QStringLiteral("file")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        // A folder below a plain file can never be made, not even by root.
+        Spreadsheet::setFolder(blocker.fileName() + QStringLiteral("/Документы"));
         Spreadsheet excel;
-        const int answer = excel.OpenWorkbook(QString());
-        qputenv("TMPDIR", saved);
-        if (saved.isEmpty())
-            qunsetenv("TMPDIR");
-        QCOMPARE(answer, -1);
+        QCOMPARE(excel.OpenWorkbook(QString()), -1);
         QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Ошибка открытия файла Microsoft Excel.")});
+    }
+
+    void aMissingDocumentsFolderIsMade()
+    {
+        Messages::Recorder recorder;
+        QTemporaryDir base;
+        Spreadsheet::setFolder(base.filePath(QStringLiteral("Документы")));
+        Spreadsheet excel;
+        QCOMPARE(excel.OpenWorkbook(QString()), 1);
+        excel.setTitle(QStringLiteral("Прайс-лист"));
+        QCOMPARE(excel.ShowExcel(true), 1);
+        QVERIFY(recorder.shown.isEmpty());
+        QCOMPARE(opened, QStringList{base.filePath(QStringLiteral("Документы/Прайс-лист.xlsx"))});
     }
 
     void theExportsHaveTwoHandles()

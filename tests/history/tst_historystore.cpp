@@ -113,7 +113,9 @@ private slots:
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[0].operation, QStringLiteral("U"));
         QCOMPARE(History::describe(rows[0]), QStringLiteral("Кол-во: 10 → 11"));
-        QCOMPARE(History::describe(rows[1]), QStringLiteral("Рабочий (код): %1 → %2").arg(ivanov).arg(petrov));
+        QCOMPARE(History::describe(rows[1]), QStringLiteral("Рабочий: %1 → %2").arg(ivanov).arg(petrov));
+        QCOMPARE(History::describe(rows[1], store().names(rows)),
+                 QStringLiteral("Рабочий: Иванов И.И. (%1) → Петров П.П. (%2)").arg(ivanov).arg(petrov));
         QCOMPARE(rows[2].operation, QStringLiteral("I"));
         for (const History::Row& row : rows) {
             QCOMPARE(row.rowKey, qint64(id));
@@ -141,12 +143,12 @@ private slots:
         QTest::newRow("accepted mark padded") << "smena" << R"({"ok": "да"})" << R"({"ok": "no"})" << "Принято: да → no";
         QTest::newRow("timesheet row added") << "h_tabel" << ""
                                              << R"({"id": 3, "w_id": 7, "smena": 1, "month": 3, "year": 2024, "d1": 0, "d12": 8, "d5": 4})"
-                                             << "Рабочий (код): → 7; Смена: → 1; Месяц: → 3; Год: → 2024; 5 число: → 4; 12 число: → 8";
+                                             << "Рабочий: → 7; Смена: → 1; Месяц: → 3; Год: → 2024; 5 число: → 4; 12 число: → 8";
         QTest::newRow("timesheet day changed") << "h_tabel" << R"({"d5": 4, "d6": 0})" << R"({"d5": 7, "d6": 0})" << "5 число: 4 → 7";
         QTest::newRow("worker deleted") << "person" << R"({"id": 9, "fio": "Орлов О.О.", "s_staffpos_hl": null})" << ""
                                         << "Фамилия И.О.: Орлов О.О. →";
         QTest::newRow("operation kind renamed") << "vid_oper" << R"({"vid": "Резка"})" << R"({"vid": "Рубка"})" << "Операция: Резка → Рубка";
-        QTest::newRow("operation's kind changed") << "oper" << R"({"vid": 1})" << R"({"vid": 2})" << "Вид операции (код): 1 → 2";
+        QTest::newRow("operation's kind changed") << "oper" << R"({"vid": 1})" << R"({"vid": 2})" << "Вид операции: 1 → 2";
         QTest::newRow("nothing differs") << "norm" << R"({"price": 11})" << R"({"price": 11})" << "";
     }
     void describe()
@@ -160,6 +162,52 @@ private slots:
         row.oldValues = oldValues;
         row.newValues = newValues;
         QCOMPARE(History::describe(row), expected);
+    }
+
+    // Codes are shown with the names they stand for, before and after; a deleted worker
+    // keeps the name the shared directory still holds; an unknown code is shown alone.
+    void codesAreShownWithTheirNames()
+    {
+        const int zhukov = Plant::worker(*db, QStringLiteral("Жуков М.А."));
+        const qint64 profile = Plant::product(*db, QStringLiteral("ПР-20"), QStringLiteral("Профиль"));
+        const int cutting = Plant::kind(*db, QStringLiteral("Резка"));
+        const int profileCutting = Plant::operation(*db, profile, cutting, 1, 5);
+        const int id = Plant::entry(*db, entryOf(zhukov, QDate(2024, 8, 1)));
+        db->exec(QStringLiteral("update accounts_dep.smena set i_id=%1, o_id=%2 where id=%3").arg(profile).arg(profileCutting).arg(id));
+        const int stamping = Plant::kind(*db, QStringLiteral("Штамповка"));
+        db->exec(QStringLiteral("update accounts_dep.oper set vid=%1 where id=%2").arg(stamping).arg(profileCutting));
+        db->exec(QStringLiteral("update accounts_dep.smena set w_id=%1 where id=%2").arg(ivanov).arg(id));
+        db->exec(QStringLiteral("delete from accounts_dep.smena where id=%1").arg(id));
+        db->exec(QStringLiteral("delete from accounts_dep.person where id=%1").arg(zhukov));
+
+        History::Filter f;
+        f.table = QStringLiteral("smena");
+        f.rowKey = id;
+        QVector<History::Row> rows = store().page(f);
+        QCOMPARE(rows.size(), 4);
+        const History::Names names = store().names(rows);
+        QCOMPARE(History::describe(rows[1], names), QStringLiteral("Рабочий: Жуков М.А. (%1) → Иванов И.И. (%2)").arg(zhukov).arg(ivanov));
+        // (an operation is named as it is now: its kind was changed since)
+        QCOMPARE(History::describe(rows[2], names),
+                 QStringLiteral("Изделие: КР-1 (%1) → ПР-20 (%2); Операция: Гибка КР-1 (%3) → Штамповка ПР-20 (%4)")
+                     .arg(bracket).arg(profile).arg(bending).arg(profileCutting));
+        QVERIFY(History::describe(rows[3], names).startsWith(QStringLiteral("Рабочий: → Жуков М.А. (%1); Изделие: → КР-1 (%2)")
+                                                                 .arg(zhukov).arg(bracket)));
+        // The operation's kind, in the history of the operations.
+        const qint64 logId = db->scalar(QStringLiteral("select max(id) from accounts_dep.change_log where table_name='oper'")).toLongLong();
+        f.table = QStringLiteral("oper");
+        f.rowKey = profileCutting;
+        rows = store().page(f);
+        QVERIFY(!rows.isEmpty());
+        QCOMPARE(rows[0].id, logId);
+        QCOMPARE(History::describe(rows[0], store().names(rows)),
+                 QStringLiteral("Вид операции: Резка (%1) → Штамповка (%2)").arg(cutting).arg(stamping));
+        // A code nothing is known of.
+        History::Row unknown;
+        unknown.table = QStringLiteral("h_tabel");
+        unknown.oldValues = QStringLiteral(R"({"w_id": 987654})");
+        unknown.newValues = QStringLiteral(R"({"w_id": 987655})");
+        QCOMPARE(History::describe(unknown, store().names({unknown})), QStringLiteral("Рабочий: 987654 → 987655"));
     }
 
     void titles()

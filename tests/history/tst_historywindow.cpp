@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -91,6 +92,39 @@ private slots:
         // The chosen row in full below the list.
         grid()->selectRow(1);
         QVERIFY(child<QPlainTextEdit>("Details")->toPlainText().contains(QStringLiteral("Кол-во: 10 → 12")));
+    }
+
+    // Codes read with their names; no title and no text of a column is cut off.
+    void namesBesideCodesAndNothingClipped()
+    {
+        // A long table name in the "Что" column.
+        db->exec(QStringLiteral("insert into accounts_dep.workers(id, fio, addr) values (424242, 'Перенесенный П.П.', '')"));
+        window->prepareAll();
+        int added = -1;
+        for (int r = 0; r < grid()->rowCount() && added < 0; ++r)
+            if (cell(r, 1) == u"Журнал" && cell(r, 3) == u"Петров П.П." && cell(r, 4) == u"Добавление")
+                added = r;
+        QVERIFY(added >= 0);
+        QVERIFY2(cell(added, 5).startsWith(QStringLiteral("Рабочий: → Петров П.П. (%1); Изделие: → КР-1 (").arg(petrov)),
+                 qPrintable(cell(added, 5)));
+        QVERIFY(cell(added, 5).contains(QStringLiteral("Операция: → Гибка КР-1 (")));
+        QVERIFY(column(1).contains(QStringLiteral("Рабочие (перенесенные)")));
+        QHeaderView* header = grid()->horizontalHeader();
+        for (int c = 0; c < grid()->columnCount(); ++c) {
+            QVERIFY2(header->sectionSize(c) >= header->sectionSizeHint(c) || c == 5, qPrintable(QString::number(c)));
+            if (c >= 5)   // the changes and the columns right of them show long texts in tooltips
+                continue;
+            for (int r = 0; r < grid()->rowCount(); ++r)
+                QVERIFY2(grid()->fontMetrics().horizontalAdvance(cell(r, c)) < grid()->columnWidth(c),
+                         qPrintable(QStringLiteral("%1 in column %2").arg(cell(r, c)).arg(c)));
+        }
+        // The changes column keeps room for its title however narrow the window is made.
+        window->resize(200, 400);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(grid()->columnWidth(5) >= header->sectionSizeHint(5));
+        window->hide();
+        db->exec(QStringLiteral("delete from accounts_dep.workers where id=424242"));
     }
 
     void filters_data()

@@ -19,6 +19,7 @@ class SummaryExportTest : public QObject {
     std::unique_ptr<TestDatabase> db;
     SummaryReportsWindow* window = nullptr;
     QStringList exported;
+    QTemporaryDir documents;   // the user's documents folder
 
     QPushButton* excelButton() const { return window->findChild<QPushButton*>(QStringLiteral("Button6")); }
 
@@ -26,7 +27,7 @@ class SummaryExportTest : public QObject {
     QStringList exportedLines() const
     {
         QStringList lines;
-        const QList<QStringList> rows = optest::xlsx2csvRows(exported.last());
+        const QList<QStringList> rows = optest::readSheet1(exported.last()).shownRows();
         for (int r = 1; r < rows.size(); ++r)
             lines << rows[r].join(u'|');
         return lines;
@@ -44,10 +45,12 @@ private slots:
             exported << path;
             return true;
         });
+        Spreadsheet::setFolder(documents.path());
     }
     void cleanupTestCase()
     {
         Spreadsheet::setViewer({});
+        Spreadsheet::setFolder(QString());
         appWindows() = AppWindows{};
         delete window;
         db.reset();
@@ -95,6 +98,18 @@ private slots:
         QVERIFY(sheet.ok);
         QCOMPARE((QStringList{sheet.text("A1"), sheet.text("B1"), sheet.text("C1"), sheet.text("D1"), sheet.text("E1")}),
                  (QStringList{"Наименование", "Операция", "Вид продукции", "Коробки", "Кол-во"}));
+        // Named after the period, in the documents folder.
+        const QString name = QStringLiteral("Отчет по продукции с %1 по %2")
+                                 .arg(from.toString(QStringLiteral("dd.MM.yyyy")), to.toString(QStringLiteral("dd.MM.yyyy")));
+        QCOMPARE(QFileInfo(exported.first()).dir(), QDir(documents.path()));
+        QVERIFY2(QFileInfo(exported.first()).fileName().startsWith(name), qPrintable(exported.first()));
+        // Boxes and pieces are numbers a spreadsheet adds up; names and kinds stay strings.
+        for (int r = 2; r <= lines.size() + 1; ++r) {
+            const QString row = QString::number(r);
+            QVERIFY(!sheet.isNumber("A" + row) && !sheet.isNumber("B" + row) && !sheet.isNumber("C" + row));
+            QVERIFY(sheet.isNumber("D" + row));
+            QVERIFY(sheet.isNumber("E" + row));
+        }
         QStringList got = exportedLines();
         // Rows come in product-name order; within a product the order is the server's.
         QStringList names;
@@ -136,15 +151,12 @@ private slots:
         window->setPeriod(reportplant::kMarch, reportplant::kApril);
         window->selectProductKind(0);
         excelButton()->setText(QStringLiteral("Excel (0 из 0)"));
-        const QByteArray tmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", "/nonexistent/folder");
+        // A folder below a plain file can never be made.
+        Spreadsheet::setFolder(QStringLiteral("/dev/null/Документы"));
         Messages::Recorder recorder;
         exported.clear();
         excelButton()->click();
-        if (tmp.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", tmp);
+        Spreadsheet::setFolder(documents.path());
         QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Ошибка открытия файла Microsoft Excel.")});
         QVERIFY(exported.isEmpty());
         QCOMPARE(excelButton()->text(), QStringLiteral("Excel (0 из 0)"));

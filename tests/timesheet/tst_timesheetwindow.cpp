@@ -39,6 +39,7 @@ class TimesheetWindowTest : public QObject {
     qint64 product = 0;
     int operation = 0;
     QStringList shownFiles;
+    QTemporaryDir documents;   // the user's documents folder
 
     template <class T> T* child(const char* name) const { return window->findChild<T*>(QString::fromLatin1(name)); }
 
@@ -141,10 +142,12 @@ private slots:
         for (int shift = 1; shift <= 4; ++shift)
             db->dm()->smenaForShift(shift)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
         Spreadsheet::setViewer([this](const QString& path) { shownFiles << path; return true; });
+        Spreadsheet::setFolder(documents.path());
     }
     void cleanupTestCase()
     {
         Spreadsheet::setViewer({});
+        Spreadsheet::setFolder(QString());
         delete appWindows().summaryReports;
         delete appWindows().entryEditor;
         delete journal;
@@ -520,6 +523,45 @@ private slots:
         QCOMPARE(storedMonth(6, 2024), expected);
     }
 
+    // A rebuild writes only rows that really change, so the history shows what changed:
+    // rebuilt again it writes nothing and every row keeps its key; a changed day updates
+    // that row alone, a row without entries goes, a new worker's row comes.
+    void aRebuildWritesOnlyWhatChanges()
+    {
+        addEntry(ivanov, QDate(2024, 6, 3), 1, 8);
+        addEntry(petrov, QDate(2024, 6, 4), 2, 7);
+        addEntry(sidorov, QDate(2024, 6, 5), 1, 6);
+        rebuild(QDate(2024, 6, 1));
+        const QString keysSql = QStringLiteral("select id, smena, w_id from accounts_dep.h_tabel where month=6 and year=2024 order by id");
+        const QStringList keys = rowsOf(keysSql);
+        QCOMPARE(keys.size(), 3);
+        const QString traceSql = QStringLiteral("select operation, w_id from (select c.operation, c.worker_id as w_id, c.id "
+                                                "from accounts_dep.change_log c where c.table_name='h_tabel' and c.id > %1) t "
+                                                "order by operation, w_id");
+        auto lastTrace = [&] {
+            return db->scalar(QStringLiteral("select coalesce(max(id), 0) from accounts_dep.change_log")).toLongLong();
+        };
+
+        qint64 mark = lastTrace();
+        rebuild(QDate(2024, 6, 1));
+        QCOMPARE(rowsOf(traceSql.arg(mark)), QStringList());
+        QCOMPARE(rowsOf(keysSql), keys);
+
+        addEntry(ivanov, QDate(2024, 6, 3), 1, 2);     // his day 3 becomes 10
+        addEntry(orlov, QDate(2024, 6, 20), 2, 5);     // a new row
+        setDay(petrov, 3, QDate(2024, 6, 9), 4);       // a row without entries behind it
+        mark = lastTrace();
+        rebuild(QDate(2024, 6, 1));
+        QCOMPARE(rowsOf(traceSql.arg(mark)), (QStringList{QStringLiteral("D %1").arg(petrov), QStringLiteral("I %1").arg(orlov),
+                                                          QStringLiteral("U %1").arg(ivanov)}));
+        QCOMPARE(storedMonth(6, 2024), monthByTheRule(6, 2024));
+        // Rows that stayed keep their keys.
+        const QStringList after = rowsOf(keysSql);
+        for (const QString& key : keys)
+            QVERIFY2(after.contains(key), qPrintable(key));
+        QCOMPARE(db->scalar(QStringLiteral("select d3 from accounts_dep.h_tabel where w_id=%1 and month=6").arg(ivanov)).toInt(), 10);
+    }
+
     // A statement that fails anywhere in the rebuild leaves the month as it was and says why.
     void aFailedRebuildLeavesTheMonthAsItWas_data()
     {
@@ -666,6 +708,8 @@ private slots:
         QVERIFY(!appWindows().timesheetLayout->H_Tabel->isOpen());
         QCOMPARE(shownFiles.size(), 1);
 
+        QCOMPARE(QFileInfo(shownFiles.first()).fileName(), QStringLiteral("Табель Июнь 2024.xlsx"));
+        QCOMPARE(QFileInfo(shownFiles.first()).dir(), QDir(documents.path()));
         const optest::XlsxSheet sheet = optest::readSheet1(shownFiles.first());
         QVERIFY(sheet.ok);
         QCOMPARE(sheet.text("A1"), QStringLiteral("Июнь 2024"));
@@ -681,7 +725,7 @@ private slots:
         };
         for (int day = 1; day <= 31; ++day) {
             const QString ref = column(day + 1) + u'2';
-            QCOMPARE(sheet.text(ref), QString::number(day));
+            QCOMPARE(sheet.shown(ref), QString::number(day));
             QVERIFY(sheet.isBold(ref));
             QVERIFY(!sheet.isTextFormat(ref));
         }
@@ -702,10 +746,12 @@ private slots:
                 const int hours = expected[i].second.value(day - 1, 0);
                 sum += hours;
                 const QString ref = column(day + 1) + row;
-                QCOMPARE(sheet.text(ref), QString::number(hours));   // zero is written as "0"
+                QCOMPARE(sheet.shown(ref), QString::number(hours));   // zero is written as "0"
+                QVERIFY(sheet.isNumber(ref));   // hours a spreadsheet adds up
                 QVERIFY(!sheet.isBold(ref));
             }
-            QCOMPARE(sheet.text("AG" + row), QString::number(sum));
+            QCOMPARE(sheet.shown("AG" + row), QString::number(sum));
+            QVERIFY(sheet.isNumber("AG" + row));
         }
         QVERIFY(!sheet.has("A5"));
 

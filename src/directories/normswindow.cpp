@@ -366,9 +366,27 @@ void NormsWindow::storeChangedRows()
     }
 }
 
+bool NormsWindow::confirmBonuses()
+{
+    for (int r = 0; r < model->rowCount(); ++r) {
+        const NormsModel::Row& row = model->rows()[r];
+        if (!row.changed || row.level.prize.isNull() || row.level.prize.toLongLong() <= 100)
+            continue;
+        const QString question = QStringLiteral("Премия %1 % — больше самой цены (100 %). Записать норматив?")
+                                     .arg(row.level.prize.toLongLong());
+        // "Нет" keeps the row as typed and unstored; the question comes again when the
+        // next cell is left or "Запись" is pressed.
+        if (!Messages::question(question, QStringLiteral("Проверка премии")))
+            return false;
+    }
+    return true;
+}
+
 void NormsWindow::onCellLeft()
 {
     if (model->hasChanges()) {
+        if (!confirmBonuses())
+            return;
         storeChangedRows();
         reload();
         return;
@@ -400,6 +418,8 @@ void NormsWindow::commitOpenEditor()
 void NormsWindow::onSave()
 {
     commitOpenEditor();
+    if (!confirmBonuses())
+        return;
     storeChangedRows();
     // The operations list shows the new count and lowest price, at the same row.
     ListWindow::reload(dm->Oper, dm->Oper->recNo());

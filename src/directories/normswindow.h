@@ -43,6 +43,9 @@ protected:
 private:
     // Stores every row with changes; a new one gets the operation's id.
     void storeChangedRows();
+    // Asks before storing a bonus of more than the price itself (over 100 %); false when
+    // the answer is no.
+    bool confirmBonuses();
     // Re-reads the levels, keeping the current cell on the row it was on.
     void reload();
     // Starts a new row at the end (unless an empty one is there) and makes it current.

@@ -206,6 +206,36 @@ private slots:
         QCOMPARE(stored(optest::Kr100Bending), (QStringList{QStringLiteral("100|10|5"), QStringLiteral("200|12.5|42")}));
     }
 
+    // A bonus of more than the price itself asks first: "Нет" keeps the typed bonus in its
+    // cell, unstored; "Да" stores it. 100 % and less is never asked about.
+    void aBonusAboveTheWholePriceAsksFirst_data()
+    {
+        QTest::addColumn<QString>("bonus");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("100: not asked") << QStringLiteral("100") << false << false;
+        QTest::newRow("150: no") << QStringLiteral("150") << false << true;
+        QTest::newRow("150: yes") << QStringLiteral("150") << true << true;
+    }
+    void aBonusAboveTheWholePriceAsksFirst()
+    {
+        QFETCH(QString, bonus);
+        QFETCH(bool, answer);
+        QFETCH(bool, asked);
+        norms->loadOperation(optest::Kr100Bending);
+        Messages::Recorder recorder(answer);
+        typeInto(1, 2, bonus);
+        tabOut();
+        QCOMPARE(recorder.shown.size(), asked ? 1 : 0);
+        if (asked)
+            QVERIFY(recorder.shown[0].text.contains(QStringLiteral("Премия %1 %").arg(bonus)));
+        const bool stored = !asked || answer;
+        QCOMPARE(count(QStringLiteral("select prize from accounts_dep.norm where o_id=1 and norma=200")),
+                 stored ? bonus.toInt() : 10);
+        QCOMPARE(cell(1, 2), bonus);   // what was typed is never lost
+        norms->reject();
+    }
+
     void cellsTakeOnlyNumbers()
     {
         norms->loadOperation(optest::Kr100Bending);

@@ -85,7 +85,17 @@ Dataset* makeQuery(const QString& name, const QString& sql, DataModule* dm, QObj
 {
     auto* query = new Dataset(name, dm->connectionName(), parent);
     query->setSql(sql);
+    query->setLocalSettings({{QStringLiteral("work_mem"), reportWorkMem()}});
     return query;
+}
+
+QString reportWorkMem()
+{
+    // A whole year of a 250-worker plant sorts 17 to 21 MB of joined rows in each of the
+    // server's three sorting processes, which spill to disk under the default 4 MB. From
+    // about 40 MB on the planner trades the parallel plan for one sort of everything,
+    // slower however much memory it has; 32 MB keeps the sorts in memory and parallel.
+    return QStringLiteral("32MB");
 }
 
 void setPeriod(Dataset& query, const QDate& from, const QDate& to)

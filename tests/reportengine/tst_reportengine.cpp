@@ -526,6 +526,46 @@ private slots:
         QVERIFY(!QFile::exists(path));
     }
 
+    // A long document is written in runs of pages side by side and joined into one file:
+    // every page in its place with its own words, and a file that readers take without
+    // complaint. Stopping it mid-way leaves no file.
+    void longPdfKeepsEveryPageInOrder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("long.pdf");
+        const Document doc = layOut(workerLayout(), *workRows(worker("Иванов", 2500, 12.5) + worker("Петров", 1700, 3)));
+        QVERIFY2(doc.pageCount() >= 100, qPrintable(QString::number(doc.pageCount())));
+        QVERIFY(writePdf(doc, path));
+
+        QProcess info;
+        info.start("pdfinfo", {path});
+        info.waitForFinished(60000);
+        QVERIFY2(QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression(QString(R"(Pages:\s+%1\n)").arg(doc.pageCount()))),
+                 "pdfinfo counts another number of pages");
+        QCOMPARE(QString::fromUtf8(info.readAllStandardError()), QString());
+
+        QVector<QStringList> read(doc.pageCount());
+        for (const PdfWord& w : pdfWords(path)) {
+            QVERIFY(w.page >= 0 && w.page < doc.pageCount());
+            read[w.page] << w.text;
+        }
+        for (int p = 0; p < doc.pageCount(); ++p) {
+            QStringList laid = texts(doc, p).join(' ').split(' ', Qt::SkipEmptyParts);
+            laid.sort();
+            read[p].sort();
+            QVERIFY2(read[p] == laid, qPrintable(QString("page %1").arg(p + 1)));
+        }
+
+        const QString stopped = dir.filePath("stopped.pdf");
+        int told = 0;
+        QVERIFY(!writePdf(doc, stopped, [&](int page, int count) {
+            ++told;
+            return count == doc.pageCount() && page < 10;
+        }));
+        QVERIFY(told > 0);
+        QVERIFY(!QFile::exists(stopped));
+    }
+
     void landscapePdfIsLandscape()
     {
         QTemporaryDir dir;

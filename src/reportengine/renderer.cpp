@@ -254,11 +254,14 @@ bool writePdf(const Document& document, const QString& path, const Progress& pro
     std::atomic<int> done{0};
     std::atomic<bool> stop{false};
     auto writeRun = [&](int part) {
+        const int from = count * part / parts, to = count * (part + 1) / parts;
+        // About 5 KB a page of a summary; growing a buffer of megabytes costs copies.
+        files[part].reserve(qsizetype(to - from) * 6 * 1024);
         QBuffer buffer(&files[part]);
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
         setUp(writer, document);
-        const bool written = writePages(writer, document, count * part / parts, count * (part + 1) / parts, [&](int) {
+        const bool written = writePages(writer, document, from, to, [&](int) {
             if (part == 0 && progress && !progress(done.load(), count))
                 stop = true;
             ++done;

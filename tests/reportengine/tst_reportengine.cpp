@@ -533,7 +533,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("long.pdf");
-        const Document doc = layOut(workerLayout(), *workRows(worker("Иванов", 2500, 12.5) + worker("Петров", 1700, 3)));
+        const Document doc = layOut(workerLayout(), *workRows(worker("Иванов", 4000, 12.5) + worker("Петров", 3000, 3)));
         QVERIFY2(doc.pageCount() >= 100, qPrintable(QString::number(doc.pageCount())));
         QVERIFY(writePdf(doc, path));
 

@@ -493,9 +493,8 @@ alter table accounts_dep.h_tabel enable always trigger h_tabel_closed_trunc;
 alter table accounts_dep.change_log enable always trigger change_log_guard;
 
 ------------------------------------------------------------------------------
--- Reading a period of the journal (the reports). Kept with its reasons in
--- migrations/006_report_period_reading.sql.
-create index if not exists smena_period on accounts_dep.smena(data)
-  include (w_id, i_id, o_id, kol_vo, brak, cena, color, prize);
+-- The goods join of the reports (izdel.id = smena.i_id, numeric against integer) as
+-- the planner sees it: statistics of i_id::numeric. See
+-- migrations/006_goods_join_statistics.sql.
 create statistics if not exists accounts_dep.smena_i_id_numeric on ((i_id::numeric)) from accounts_dep.smena;
--- End of the journal period block.
+-- End of the goods join block.

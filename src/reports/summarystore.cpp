@@ -85,10 +85,10 @@ Dataset* makeQuery(const QString& name, const QString& sql, DataModule* dm, QObj
 {
     auto* query = new Dataset(name, dm->connectionName(), parent);
     query->setSql(sql);
-    // Compiling a report's expressions (JIT) costs the server about 0.3 s once a year's
-    // report on a journal of several years passes its cost threshold, and gains nothing
-    // here: the time goes into sorting. Off for the report alone, so the report takes
-    // the same time however many other years the journal holds.
+    // Compiling a report's expressions (JIT) costs each of the server's processes about
+    // 0.1 s once a year's report on a journal of several years passes the cost
+    // threshold, and gains nothing here: the time goes into sorting. Off for the report
+    // alone, so that how many other years the journal holds does not add that.
     query->setLocalSettings({{QStringLiteral("work_mem"), reportWorkMem()}, {QStringLiteral("jit"), QStringLiteral("off")}});
     return query;
 }

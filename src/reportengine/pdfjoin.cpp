@@ -168,7 +168,12 @@ QByteArray join(const QVector<QByteArray>& files)
     }
     const int size = next;
 
-    QByteArray out = first.data.left(*std::min_element(first.offsets.begin() + 1, first.offsets.end()));
+    // The header: everything before the first object.
+    qint64 firstObject = first.xref;
+    for (qint64 o : first.offsets)
+        if (o > 0)
+            firstObject = std::min(firstObject, o);
+    QByteArray out = first.data.left(firstObject);
     QVector<qint64> offsets(size, -1);
     auto write = [&](int number, const QByteArray& object) {
         offsets[number] = out.size();

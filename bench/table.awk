@@ -50,7 +50,7 @@ BEGIN {
     if (ok == "yes") met++
     if (ok == "no") {
         missed++
-        if (floor > 0 && ratio <= floor * 1.1) { atFloor++; ok = "no: at the driver's floor" }
+        if (goal ~ /^x/ && floor > 0 && ratio <= floor * 1.1) { atFloor++; ok = "no: at the driver's floor" }
     }
     printf "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", work, fmt(program, unit), fmt(server, unit), ratioText, floorText, fmt(libpq, unit), wireText, goalText, ok, how
 }

@@ -3,6 +3,7 @@
 #include "db/dataset.h"
 #include "reportengine/engine.h"
 #include "reportengine/format.h"
+#include "reportengine/pdfjoin.h"
 #include "reportengine/renderer.h"
 #include "reportengine/report.h"
 #include "support/testdb.h"
@@ -564,6 +565,39 @@ private slots:
         }));
         QVERIFY(told > 0);
         QVERIFY(!QFile::exists(stopped));
+    }
+
+    // Joining refuses what it cannot read instead of writing a broken file, and two
+    // one-page files make one of two pages in their order.
+    void joiningPdfs()
+    {
+        QTemporaryDir dir;
+        auto onePage = [&](const QString& name) {
+            const QString path = dir.filePath(name + ".pdf");
+            Layout l;
+            Band detail(BandKind::Detail, "detail", 5);
+            detail.fields << Field::data("fio", 0.3, 60);
+            l.bands << detail;
+            [&] { QVERIFY(writePdf(layOut(l, *workRows(worker(name, 1))), path)); }();
+            QFile f(path);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        };
+        const QByteArray first = onePage("Первая"), second = onePage("Вторая");
+        QVERIFY(first.startsWith("%PDF"));
+        QVERIFY(PdfJoin::join({QByteArray("not a PDF at all")}).isEmpty());
+        QVERIFY(PdfJoin::join({first, QByteArray("%PDF-1.4\nstartxref\n12\n%%EOF\n")}).isEmpty());
+        QCOMPARE(PdfJoin::join({first}), first);
+
+        const QString joined = dir.filePath("joined.pdf");
+        QFile out(joined);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(PdfJoin::join({first, second}));
+        out.close();
+        QStringList order;
+        for (const PdfWord& w : pdfWords(joined))
+            order << QString("%1:%2").arg(w.page).arg(w.text);
+        QCOMPARE(order, QStringList({"0:Первая", "1:Вторая"}));
     }
 
     void landscapePdfIsLandscape()

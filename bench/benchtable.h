@@ -11,6 +11,7 @@
 #include "db/connectionstring.h"
 #include "db/datamodule.h"
 #include "db/sqlrun.h"
+#include "libpqfloor.h"
 #include "odbcfloor.h"
 
 #include <QElapsedTimer>
@@ -104,6 +105,7 @@ struct Measure {
     double server = -1;     // median ms the server logged for the same repetitions
     int statements = 0;     // statements the server logged in one repetition (median one)
     double floorRatio = -1; // the same statements through the driver alone: its time / the server's
+    double libpq = -1;      // median ms of the same statements through libpq (libpqfloor.h)
 };
 
 // Runs the work `warmup` times, then `runs` times timed, each under an application name
@@ -166,6 +168,28 @@ inline QVector<OdbcFloor::Sent> statementsOf(const std::function<void()>& action
     return sent;
 }
 
+// The wire's limit for statements the program sent: the median time of sending them
+// through libpq on a connection of its own to the database the connection string names;
+// -1 when the benchmarks were built without libpq or it could not send them.
+inline double libpqTime(const QString& work, int runs, const QVector<OdbcFloor::Sent>& sent, const QString& connectionString)
+{
+#ifdef BENCH_LIBPQ
+    static const QRegularExpression database(QStringLiteral("(?:^|;)\\s*DATABASE=([^;]+)"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression port(QStringLiteral("(?:^|;)\\s*PORT=(\\d+)"), QRegularExpression::CaseInsensitiveOption);
+    LibpqFloor pq(database.match(connectionString).captured(1).trimmed(), port.match(connectionString).captured(1).toInt());
+    if (!pq.isConnected() || pq.replay(sent) < 0) {
+        std::fprintf(stderr, "libpq could not send the statements of %s\n", qPrintable(work));
+        return -1;
+    }
+    const Measure m = measure([&](const QString& name) { pq.exec(QStringLiteral("set application_name = '%1'").arg(name)); },
+                              work + QStringLiteral(" libpq"), runs, [&] { pq.replay(sent); });
+    return m.program;
+#else
+    Q_UNUSED(work) Q_UNUSED(runs) Q_UNUSED(sent) Q_UNUSED(connectionString)
+    return -1;
+#endif
+}
+
 // The floor under the work: the statements one run of it sends, sent the same way
 // through the driver alone on a connection of its own (odbcfloor.h), timed as the work
 // was; answers the work's measure with the floor's ratio (its time / the server's time
@@ -186,22 +210,24 @@ inline Measure withFloor(Measure m, const QString& work, int runs, const std::fu
                               work + QStringLiteral(" floor"), runs, [&] { floor.replay(sent); });
     if (f.program > 0 && f.server > 0)
         m.floorRatio = f.program / f.server;
-    std::fprintf(stderr, "%s: program %.3f ms, server %.3f ms; driver alone %.3f ms, server %.3f ms (%d statements)\n",
-                 qPrintable(work), m.program, m.server, f.program, f.server, f.statements);
+    m.libpq = libpqTime(work, runs, sent, connectionString.isEmpty() ? plantConnectionString() : connectionString);
+    std::fprintf(stderr, "%s: program %.3f ms, server %.3f ms; driver alone %.3f ms, server %.3f ms (%d statements); libpq %.3f ms\n",
+                 qPrintable(work), m.program, m.server, f.program, f.server, f.statements, m.libpq);
     return m;
 }
 
 // One row of bench/run's table, on its own line for bench/run to collect:
-//   @row|work|program|server|unit|goal|how the server's figure was had|driver alone's ratio
-// goal: "x1.5" (program within 1.5 times the server), "<150" (program below 150), or ""
-// for a row without a goal; a figure below 0 is "not measured".
+//   @row|work|program|server|unit|goal|how the server's figure was had|driver alone's ratio|libpq
+// goal: "x1.5" (program within 1.5 times libpq where the row has a libpq figure, else
+// the server), "<150" (program below 150), or "" for a row without a goal; a figure
+// below 0 is "not measured".
 inline void row(const QString& work, double program, double server, const QString& unit, const QString& goal,
-                const QString& how, double floorRatio = -1)
+                const QString& how, double floorRatio = -1, double libpq = -1)
 {
     // Figures with a point whatever the locale of the process.
-    std::printf("@row|%s|%s|%s|%s|%s|%s|%s\n", qPrintable(work), qPrintable(QString::number(program, 'f', 3)),
+    std::printf("@row|%s|%s|%s|%s|%s|%s|%s|%s\n", qPrintable(work), qPrintable(QString::number(program, 'f', 3)),
                 qPrintable(QString::number(server, 'f', 3)), qPrintable(unit), qPrintable(goal), qPrintable(how),
-                qPrintable(QString::number(floorRatio, 'f', 3)));
+                qPrintable(QString::number(floorRatio, 'f', 3)), qPrintable(QString::number(libpq, 'f', 3)));
     std::fflush(stdout);
 }
 
@@ -209,7 +235,7 @@ inline void row(const QString& work, const Measure& m, const QString& goal)
 {
     row(work, m.program, m.server, QStringLiteral("ms"), goal,
         m.statements == 1 ? QStringLiteral("server log, 1 statement") : QStringLiteral("server log, %1 statements").arg(m.statements),
-        m.floorRatio);
+        m.floorRatio, m.libpq);
 }
 
 }

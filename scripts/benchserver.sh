@@ -72,16 +72,18 @@ export TABEL_SOURCE_DIR="$ROOT"
 export TABEL_PG_BIN="$PGBIN"
 export BENCH_SERVER_LOG
 
-# bench_database ROWS WORKERS OTHERS GENERATOR: the name of the plant database of that
-# size, made from the template and filled by GENERATOR (bench_plant) when it is missing.
+# bench_database ROWS WORKERS OTHERS GENERATOR [OLDER]: the name of the plant database of
+# that size (with OLDER journal rows of the years before, if given), made from the
+# template and filled by GENERATOR (bench_plant) when it is missing.
 # A database whose filling broke off keeps its temporary name and is made again.
 bench_database() {
   local name="plant_${1}_${2}_${3}_$BENCH_KEY"
+  if [ -n "${5:-}" ] && [ "${5:-0}" != 0 ]; then name="plant_${1}_${2}_${3}_older$5_$BENCH_KEY"; fi
   if [ -z "$("${BENCH_PSQL[@]}" -d postgres -tAc "select 1 from pg_database where datname='$name'")" ]; then
     "${BENCH_PSQL[@]}" -d postgres -c "drop database if exists ${name}_new" >&2
     "${BENCH_PSQL[@]}" -d postgres -c "create database ${name}_new template $TEMPLATE" >&2
     "${BENCH_PSQL[@]}" -d postgres -c "alter database ${name}_new set datestyle = 'ISO, DMY'" >&2
-    "$4" "${name}_new" "$1" "$2" "$3" >&2
+    "$4" "${name}_new" "$1" "$2" "$3" ${5:+"$5"} >&2
     "${BENCH_PSQL[@]}" -d postgres -c "alter database ${name}_new rename to $name" >&2
     # Every statement of the plant database goes to the log with its duration.
     "${BENCH_PSQL[@]}" -d postgres -c "alter database $name set log_min_duration_statement = 0" >&2

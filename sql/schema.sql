@@ -560,3 +560,10 @@ end $$;
 alter table accounts_dep.smena enable always trigger smena_closed_trunc;
 alter table accounts_dep.h_tabel enable always trigger h_tabel_closed_trunc;
 alter table accounts_dep.change_log enable always trigger change_log_guard;
+
+------------------------------------------------------------------------------
+-- The goods join of the reports (izdel.id = smena.i_id, numeric against integer) as
+-- the planner sees it: statistics of i_id::numeric. See
+-- migrations/006_goods_join_statistics.sql.
+create statistics if not exists accounts_dep.smena_i_id_numeric on ((i_id::numeric)) from accounts_dep.smena;
+-- End of the goods join block.

@@ -2,6 +2,7 @@
 
 #include "db/dberror.h"
 #include "db/sqlrun.h"
+#include "db/transaction.h"
 
 Dataset::Dataset(const QString& name, const QString& connectionName, QObject* parent)
     : QObject(parent), connectionName_(connectionName)
@@ -25,7 +26,17 @@ void Dataset::open()
     if (open_)
         return;
     wanted_ = true;
-    table_ = std::make_shared<const SqlRun::Table>(SqlRun::selectTable(connectionName_, sql_, params_));
+    if (localSettings_.isEmpty()) {
+        table_ = std::make_shared<const SqlRun::Table>(SqlRun::selectTable(connectionName_, sql_, params_));
+    } else {
+        // set_config(…, true) lasts to the end of the transaction, a refusal included.
+        Transaction transaction(connectionName_);
+        for (const auto& [name, value] : localSettings_)
+            SqlRun::select(connectionName_, QStringLiteral("select set_config(:name, :value, true)"),
+                           {{QStringLiteral("name"), name}, {QStringLiteral("value"), value}});
+        table_ = std::make_shared<const SqlRun::Table>(SqlRun::selectTable(connectionName_, sql_, params_));
+        transaction.commit();
+    }
     open_ = true;
     applyFilter();
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <QMap>
 #include <QObject>
+#include <QPair>
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
@@ -31,6 +32,9 @@ public:
     QVariant param(const QString& name) const { return params_.value(name); }
     // Replaces every parameter value.
     void setParams(const QMap<QString, QVariant>& params) { params_ = params; }
+    // Server settings (name, value) in force for the select alone: with any, open() runs
+    // it in a transaction of its own that sets them locally, so the session keeps its own.
+    void setLocalSettings(const QVector<QPair<QString, QString>>& settings) { localSettings_ = settings; }
 
     // Throws DbError with the driver's message when the server refuses the query.
     void open();
@@ -86,6 +90,7 @@ private:
     QString connectionName_;
     QString sql_;
     QMap<QString, QVariant> params_;
+    QVector<QPair<QString, QString>> localSettings_;
     bool open_ = false;
     bool wanted_ = false;
     std::shared_ptr<const SqlRun::Table> table_;

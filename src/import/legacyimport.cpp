@@ -4,6 +4,11 @@
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include <sql.h>
 #include <sqlext.h>
@@ -98,37 +103,117 @@ void LegacyImport::runStep(const ImportSteps::Step& step)
     }
 }
 
+namespace {
+
+// One batch of source rows as the target receives them.
+struct Batch {
+    QVector<BlockReader::Row> rows;
+    QVector<LegacyImportStore::Row> values;
+    SqlRun::Params arrays;
+    std::exception_ptr error;   // reading or converting stopped here
+};
+
+// Reads and converts the source on a thread of its own, a batch or two ahead of the
+// target: the server writes one batch while the next is read. Only the source's
+// statement is used there, never a connection's Qt object. Stops, and waits for that
+// thread, when it goes away.
+class BatchReader {
+public:
+    BatchReader(const ImportSteps::Step& step, const LegacyImportStore::Source& source, BlockReader& reader, int total)
+        : thread_([this, &step, &source, &reader, total] { produce(step, source, reader, total); })
+    {
+    }
+    ~BatchReader()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    // The next batch; empty rows at the end. Rethrows what stopped the reading.
+    Batch next()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !ready_.empty(); });
+        Batch batch = std::move(ready_.front());
+        ready_.pop_front();
+        changed_.notify_all();
+        if (batch.error)
+            std::rethrow_exception(batch.error);
+        return batch;
+    }
+
+private:
+    static constexpr size_t kAhead = 2;
+
+    void produce(const ImportSteps::Step& step, const LegacyImportStore::Source& source, BlockReader& reader, int total)
+    {
+        int read = 0;
+        for (;;) {
+            Batch batch;
+            try {
+                batch.rows = reader.next(LegacyImport::kRowsPerBatch);
+                batch.values.reserve(batch.rows.size());
+                for (int r = 0; r < batch.rows.size(); ++r) {
+                    LegacyImportStore::Row row(step.columns.size());
+                    for (int c = 0; c < step.columns.size(); ++c) {
+                        const BlockReader::Cell& cell = batch.rows.at(r).at(c);
+                        row[c] = ValueForms::convert(step.columns.at(c).form, cell.text, cell.null);
+                        if (!row[c].problem.isEmpty())
+                            throw DbError(QStringLiteral("%1: поле %2: %3.")
+                                              .arg(rowName(source, batch.rows.at(r), read + r + 1, total),
+                                                   step.columns.at(c).sourceName().toUpper(), row[c].problem));
+                    }
+                    batch.values.push_back(std::move(row));
+                }
+                if (!batch.rows.isEmpty())
+                    batch.arrays = LegacyImportStore::arrays(step, batch.values);
+            } catch (...) {
+                batch.error = std::current_exception();
+            }
+            const bool last = batch.rows.isEmpty() || batch.error;
+            read += int(batch.rows.size());
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return stop_ || ready_.size() < kAhead; });
+            if (stop_)
+                return;
+            ready_.push_back(std::move(batch));
+            changed_.notify_all();
+            if (last)
+                return;
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> ready_;
+    bool stop_ = false;
+    std::thread thread_;   // last: started when everything it uses is in place
+};
+
+}
+
 void LegacyImport::copyRows(const ImportSteps::Step& step, const LegacyImportStore::Source& source, int total)
 {
     std::unique_ptr<BlockReader> reader = store_.read(source, step.sortedById);
+    BatchReader batches(step, source, *reader, total);
     int copied = 0;
     for (;;) {
-        const QVector<BlockReader::Row> rows = reader->next(kRowsPerBatch);
-        if (rows.isEmpty())
+        const Batch batch = batches.next();
+        if (batch.rows.isEmpty())
             break;
-        QVector<LegacyImportStore::Row> values;
-        values.reserve(rows.size());
-        for (int r = 0; r < rows.size(); ++r) {
-            LegacyImportStore::Row row(step.columns.size());
-            for (int c = 0; c < step.columns.size(); ++c) {
-                const BlockReader::Cell& cell = rows.at(r).at(c);
-                row[c] = ValueForms::convert(step.columns.at(c).form, cell.text, cell.null);
-                if (!row[c].problem.isEmpty())
-                    throw DbError(QStringLiteral("%1: поле %2: %3.")
-                                      .arg(rowName(source, rows.at(r), copied + r + 1, total),
-                                           step.columns.at(c).sourceName().toUpper(), row[c].problem));
-            }
-            values.push_back(std::move(row));
-        }
         try {
-            store_.insert(step, values);
+            store_.insert(step, batch.values, batch.arrays);
         } catch (const LegacyImportStore::RowRefused& refused) {
             const QString where = refused.index >= 0
-                ? rowName(source, rows.at(refused.index), copied + refused.index + 1, total)
-                : QStringLiteral("записи %1–%2 из %3").arg(copied + 1).arg(copied + rows.size()).arg(total);
+                ? rowName(source, batch.rows.at(refused.index), copied + refused.index + 1, total)
+                : QStringLiteral("записи %1–%2 из %3").arg(copied + 1).arg(copied + batch.rows.size()).arg(total);
             throw DbError(QStringLiteral("%1: база данных не приняла запись.\n%2").arg(where, refused.message));
         }
-        copied += rows.size();
+        copied += batch.rows.size();
         emit progress(QStringLiteral("%1: %2 из %3 записей").arg(step.sourceTable).arg(copied).arg(total));
         // The window repaints and its timers run; clicks wait until the import is over.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -168,20 +168,20 @@ void LegacyImportStore::beginStep(const ImportSteps::Step& step)
 QString LegacyImportStore::insertStatement(const ImportSteps::Step& step) const
 {
     // insert into T(a, b, c) select "a", "b", "c"::date from unnest(cast(:a as bigint[]), ...) as source("a", "b", "c")
-    QStringList targets, values, arrays, names;
+    QStringList targets, values, casts, names;
     for (const ImportSteps::Column& column : step.columns) {
         const QString name = u'"' + column.name + u'"';
         targets << column.name;
         names << name;
         values << (column.cast.isEmpty() ? name : name + QStringLiteral("::") + column.cast);
-        arrays << QStringLiteral("cast(:%1 as %2)").arg(column.name, sqlTypeOf(column.form));
+        casts << QStringLiteral("cast(:%1 as %2)").arg(column.name, sqlTypeOf(column.form));
     }
     return QStringLiteral("insert into %1(%2) select %3 from unnest(%4) as source(%5)")
         .arg(step.target, targets.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
-             arrays.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")));
+             casts.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")));
 }
 
-void LegacyImportStore::insertRows(const ImportSteps::Step& step, const QVector<Row>& rows)
+SqlRun::Params LegacyImportStore::arrays(const ImportSteps::Step& step, const QVector<Row>& rows)
 {
     SqlRun::Params params;
     for (int c = 0; c < step.columns.size(); ++c) {
@@ -198,14 +198,19 @@ void LegacyImportStore::insertRows(const ImportSteps::Step& step, const QVector<
         }
         params.insert(step.columns.at(c).name, array.finish());
     }
-    SqlRun::execute(target_, insertStatement(step), params);
+    return params;
 }
 
-void LegacyImportStore::insert(const ImportSteps::Step& step, const QVector<Row>& rows)
+void LegacyImportStore::insertRows(const ImportSteps::Step& step, const SqlRun::Params& arrays)
+{
+    SqlRun::execute(target_, insertStatement(step), arrays);
+}
+
+void LegacyImportStore::insert(const ImportSteps::Step& step, const QVector<Row>& rows, const SqlRun::Params& arrays)
 {
     SqlRun::execute(target_, QStringLiteral("savepoint import_rows"));
     try {
-        insertRows(step, rows);
+        insertRows(step, arrays);
         SqlRun::execute(target_, QStringLiteral("release savepoint import_rows"));
         return;
     } catch (const DbError& refused) {
@@ -217,7 +222,7 @@ void LegacyImportStore::insert(const ImportSteps::Step& step, const QVector<Row>
         }
         for (int i = 0; i < rows.size(); ++i) {
             try {
-                insertRows(step, {rows.at(i)});
+                insertRows(step, LegacyImportStore::arrays(step, {rows.at(i)}));
             } catch (const DbError& e) {
                 throw RowRefused{i, e.message()};
             }

@@ -2,6 +2,7 @@
 #include "import/blockreader.h"
 #include "import/importsteps.h"
 #include "import/valueforms.h"
+#include "db/sqlrun.h"
 
 #include <QString>
 #include <QStringList>
@@ -52,9 +53,13 @@ public:
     // committing or rolling back.
     void beginStep(const ImportSteps::Step& step);
     using Row = QVector<ValueForms::Converted>;
-    // Writes rows in one statement. When the target refuses the batch, finds the first
-    // refused row and throws RowRefused for it.
-    void insert(const ImportSteps::Step& step, const QVector<Row>& rows);
+    // The bound values that carry rows to the target: one array text per column. Touches
+    // no connection, so it may be made on any thread.
+    static SqlRun::Params arrays(const ImportSteps::Step& step, const QVector<Row>& rows);
+    // Writes rows (their arrays made by arrays()) in one statement. When the target
+    // refuses the batch, finds the first refused row and throws RowRefused for it.
+    void insert(const ImportSteps::Step& step, const QVector<Row>& rows, const SqlRun::Params& arrays);
+    void insert(const ImportSteps::Step& step, const QVector<Row>& rows) { insert(step, rows, arrays(step, rows)); }
     // Moves the id generator of the target past the largest id it holds.
     void moveGenerator(const ImportSteps::Step& step);
     // After the operations are copied: the norm levels of an operation that came back
@@ -70,7 +75,7 @@ public:
 
 private:
     QString insertStatement(const ImportSteps::Step& step) const;
-    void insertRows(const ImportSteps::Step& step, const QVector<Row>& rows);
+    void insertRows(const ImportSteps::Step& step, const SqlRun::Params& arrays);
     QString mainConnection() const;
     bool targetIsMainDatabase() const;
 

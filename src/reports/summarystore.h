@@ -22,8 +22,12 @@ QString workerDetailSql();     // w_Report of the detailed worker report
 QString productDetailSql();    // i_Report of the detailed product report
 QString productExportSql();    // XLS_Rep of the per-product export
 
-// A query on the data module's connection, owned by parent.
+// A query on the data module's connection, owned by parent; its select runs with the
+// server's sort memory (work_mem) set to reportWorkMem() and without expression
+// compiling (jit), for that statement alone.
 Dataset* makeQuery(const QString& name, const QString& sql, DataModule* dm, QObject* parent);
+
+QString reportWorkMem();
 
 // data1 := from, data2 := to: entries with from <= data < to.
 void setPeriod(Dataset& query, const QDate& from, const QDate& to);

@@ -1,6 +1,8 @@
 #include "db/connectionstring.h"
 #include "db/datamodule.h"
+#include "db/dataset.h"
 #include "db/dberror.h"
+#include "db/sqlrun.h"
 #include "support/testdb.h"
 #include "ui/messages.h"
 
@@ -202,6 +204,40 @@ private slots:
         ds.close();
         QCOMPARE(ds.recNo(), 0);
         QVERIFY(!ds.value(QStringLiteral("id")).isValid());
+    }
+
+    // Settings local to a dataset's select hold for it alone: the session keeps its own
+    // before and after, also when the server refuses the select, and the connection is
+    // left out of any transaction.
+    void localSettingsHoldForTheSelectAlone()
+    {
+        const QString connection = db->dm()->connectionName();
+        auto sessionWorkMem = [&] {
+            return SqlRun::select(connection, QStringLiteral("select current_setting('work_mem') as v")).rows.first().value(0).toString();
+        };
+        const QString own = sessionWorkMem();
+        QVERIFY(own != QStringLiteral("48MB"));
+
+        Dataset ds(QStringLiteral("settings"), connection);
+        ds.setSql(QStringLiteral("select current_setting('work_mem') as v, current_setting('statement_timeout') as t, "
+                                 "now() = statement_timestamp() as own_transaction where 1 = :one"));
+        ds.setParam(QStringLiteral("one"), 1);
+        ds.setLocalSettings({{QStringLiteral("work_mem"), QStringLiteral("48MB")},
+                             {QStringLiteral("statement_timeout"), QStringLiteral("7s")}});
+        ds.open();
+        QCOMPARE(ds.value(QStringLiteral("v")).toString(), QStringLiteral("48MB"));
+        QCOMPARE(ds.value(QStringLiteral("t")).toString(), QStringLiteral("7s"));
+        QCOMPARE(ds.value(QStringLiteral("own_transaction")).toBool(), false);   // begun before the select
+        QCOMPARE(sessionWorkMem(), own);
+
+        Dataset refused(QStringLiteral("refused"), connection);
+        refused.setSql(QStringLiteral("select 1 / 0 as v"));
+        refused.setLocalSettings({{QStringLiteral("work_mem"), QStringLiteral("48MB")}});
+        QVERIFY_THROWS_EXCEPTION(DbError, refused.open());
+        QVERIFY(!refused.isOpen());
+        QCOMPARE(sessionWorkMem(), own);
+        // Not left in a transaction: each statement is one of its own again.
+        QCOMPARE(db->scalar(QStringLiteral("select now() = statement_timestamp()")).toBool(), true);
     }
 };
 

@@ -3,6 +3,7 @@
 #include "db/dataset.h"
 #include "reportengine/engine.h"
 #include "reportengine/format.h"
+#include "reportengine/pdfjoin.h"
 #include "reportengine/renderer.h"
 #include "reportengine/report.h"
 #include "support/testdb.h"
@@ -524,6 +525,79 @@ private slots:
         }));
         QCOMPARE(told, QVector<int>({0, doc.pageCount(), 1, doc.pageCount(), 2, doc.pageCount()}));
         QVERIFY(!QFile::exists(path));
+    }
+
+    // A long document is written in runs of pages side by side and joined into one file:
+    // every page in its place with its own words, and a file that readers take without
+    // complaint. Stopping it mid-way leaves no file.
+    void longPdfKeepsEveryPageInOrder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("long.pdf");
+        const Document doc = layOut(workerLayout(), *workRows(worker("Иванов", 4000, 12.5) + worker("Петров", 3000, 3)));
+        QVERIFY2(doc.pageCount() >= 100, qPrintable(QString::number(doc.pageCount())));
+        QVERIFY(writePdf(doc, path));
+
+        QProcess info;
+        info.start("pdfinfo", {path});
+        info.waitForFinished(60000);
+        QVERIFY2(QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression(QString(R"(Pages:\s+%1\n)").arg(doc.pageCount()))),
+                 "pdfinfo counts another number of pages");
+        QCOMPARE(QString::fromUtf8(info.readAllStandardError()), QString());
+
+        QVector<QStringList> read(doc.pageCount());
+        for (const PdfWord& w : pdfWords(path)) {
+            QVERIFY(w.page >= 0 && w.page < doc.pageCount());
+            read[w.page] << w.text;
+        }
+        for (int p = 0; p < doc.pageCount(); ++p) {
+            QStringList laid = texts(doc, p).join(' ').split(' ', Qt::SkipEmptyParts);
+            laid.sort();
+            read[p].sort();
+            QVERIFY2(read[p] == laid, qPrintable(QString("page %1").arg(p + 1)));
+        }
+
+        const QString stopped = dir.filePath("stopped.pdf");
+        int told = 0;
+        QVERIFY(!writePdf(doc, stopped, [&](int page, int count) {
+            ++told;
+            return count == doc.pageCount() && page < 10;
+        }));
+        QVERIFY(told > 0);
+        QVERIFY(!QFile::exists(stopped));
+    }
+
+    // Joining refuses what it cannot read instead of writing a broken file, and two
+    // one-page files make one of two pages in their order.
+    void joiningPdfs()
+    {
+        QTemporaryDir dir;
+        auto onePage = [&](const QString& name) {
+            const QString path = dir.filePath(name + ".pdf");
+            Layout l;
+            Band detail(BandKind::Detail, "detail", 5);
+            detail.fields << Field::data("fio", 0.3, 60);
+            l.bands << detail;
+            [&] { QVERIFY(writePdf(layOut(l, *workRows(worker(name, 1))), path)); }();
+            QFile f(path);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        };
+        const QByteArray first = onePage("Первая"), second = onePage("Вторая");
+        QVERIFY(first.startsWith("%PDF"));
+        QVERIFY(PdfJoin::join({QByteArray("not a PDF at all")}).isEmpty());
+        QVERIFY(PdfJoin::join({first, QByteArray("%PDF-1.4\nstartxref\n12\n%%EOF\n")}).isEmpty());
+        QCOMPARE(PdfJoin::join({first}), first);
+
+        const QString joined = dir.filePath("joined.pdf");
+        QFile out(joined);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(PdfJoin::join({first, second}));
+        out.close();
+        QStringList order;
+        for (const PdfWord& w : pdfWords(joined))
+            order << QString("%1:%2").arg(w.page).arg(w.text);
+        QCOMPARE(order, QStringList({"0:Первая", "1:Вторая"}));
     }
 
     void landscapePdfIsLandscape()

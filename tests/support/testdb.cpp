@@ -1,5 +1,6 @@
 #include "support/testdb.h"
 
+#include "app/roles.h"
 #include "db/connectionstring.h"
 #include "db/dberror.h"
 
@@ -7,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QScopeGuard>
 #include <QTest>
 #include <stdexcept>
 
@@ -19,7 +21,7 @@ void runAdmin(const QString& sql)
         QSqlDatabase admin = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
                                                           : QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
         if (!admin.isOpen()) {
-            admin.setDatabaseName(TestDatabase::connectionStringFor(QStringLiteral("postgres")));
+            admin.setDatabaseName(TestDatabase::adminConnectionStringFor(QStringLiteral("postgres")));
             if (!admin.open())
                 throw std::runtime_error(("test server unreachable: " + admin.lastError().text()).toStdString());
         }
@@ -45,6 +47,12 @@ QString TestDatabase::connectionStringFor(const QString& database)
     return ConnectionString::compose(database, QStringLiteral("127.0.0.1"), port());
 }
 
+QString TestDatabase::adminConnectionStringFor(const QString& database)
+{
+    return ConnectionString::compose(database, QStringLiteral("127.0.0.1"), port(),
+                                     {QStringLiteral("sys"), QStringLiteral("plomvux")});
+}
+
 TestDatabase::TestDatabase(const QString& prefix)
 {
     static int counter = 0;
@@ -55,8 +63,14 @@ TestDatabase::TestDatabase(const QString& prefix)
     // Settings of a database are not copied with it.
     runAdmin(QStringLiteral("alter database %1 set datestyle = 'ISO, DMY'").arg(name_));
     dm_ = std::make_unique<DataModule>();
-    if (!dm_->connectTo(connectionString()))
+    if (!dm_->connectTo(connectionStringFor(name_)))
         throw std::runtime_error(("cannot connect to the test database: " + dm_->lastError()).toStdString());
+    const Roles::SignInAnswer answer = Roles::signIn(*dm_, QStringLiteral("0583"));
+    if (answer.role != Role::FullAccess)
+        throw std::runtime_error(("the full-access code is refused: " + answer.refusal).toStdString());
+    fullAccess_ = ConnectionString::withAccount(connectionStringFor(name_), answer.account);
+    if (!dm_->connectTo(fullAccess_))
+        throw std::runtime_error(("cannot connect as the full-access login: " + dm_->lastError()).toStdString());
 }
 
 TestDatabase::~TestDatabase()
@@ -70,11 +84,30 @@ TestDatabase::~TestDatabase()
 
 QString TestDatabase::connectionString() const
 {
-    return connectionStringFor(name_);
+    return fullAccess_;
+}
+
+void TestDatabase::exec(const QString& sql) const
+{
+    dm_->execute(QStringLiteral("set role tabel_owner"));
+    const auto back = qScopeGuard([this] {
+        try {
+            dm_->execute(QStringLiteral("reset role"));
+        } catch (const DbError&) {
+        }
+    });
+    dm_->execute(sql);
 }
 
 QVariant TestDatabase::scalar(const QString& sql) const
 {
+    dm_->execute(QStringLiteral("set role tabel_owner"));
+    const auto back = qScopeGuard([this] {
+        try {
+            dm_->execute(QStringLiteral("reset role"));
+        } catch (const DbError&) {
+        }
+    });
     const SqlRun::Result r = dm_->select(sql);
     return r.rows.isEmpty() ? QVariant() : r.rows.first().value(0);
 }

@@ -52,6 +52,12 @@ public:
                                              QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-d"),
                                              QStringLiteral("tabel_template"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
                                              QStringLiteral("-q"), QStringLiteral("-f"), schema});
+        // The tests' own arrangement, as on the shared test server.
+        const QString harness = qEnvironmentVariable("TABEL_SOURCE_DIR") + QStringLiteral("/tests/support/testharness.sql");
+        run(bin_ + QStringLiteral("/psql"), {QStringLiteral("-h"), folder_.path(), QStringLiteral("-p"), QString::number(port_),
+                                             QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-d"),
+                                             QStringLiteral("tabel_template"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                                             QStringLiteral("-q"), QStringLiteral("-f"), harness});
     }
     ~OwnServer()
     {

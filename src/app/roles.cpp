@@ -27,6 +27,16 @@ Role fromWord(const QString& word)
     return Role::None;
 }
 
+QString title(const QString& word)
+{
+    if (word == QLatin1String("planner")) return QStringLiteral("планировщик");
+    if (word == QLatin1String("foreman")) return QStringLiteral("мастер");
+    if (word == QLatin1String("storekeeper")) return QStringLiteral("кладовщик");
+    if (word == QLatin1String("full")) return QStringLiteral("полный доступ");
+    if (word == QLatin1String("admin")) return QStringLiteral("администратор");
+    return {};
+}
+
 SignInAnswer signIn(DataModule& dm, const QString& typed)
 {
     const QString code = typed.trimmed();

@@ -28,6 +28,9 @@ SignInAnswer signIn(DataModule& dm, const QString& typed);
 Role fromCode(const QString& typed);
 // The role of the server's word for it: planner, foreman, storekeeper, full.
 Role fromWord(const QString& word);
+// The server's word for a role in the user's words: "полный доступ", "мастер",
+// "кладовщик", "планировщик"; "администратор" for a superuser's session; empty for none.
+QString title(const QString& word);
 
 // The foreman's code: the journal's acceptance double-click does nothing under it.
 QString foremanCode();

@@ -18,7 +18,7 @@ private slots:
     void connectionStringIsTheDocumentedOne()
     {
         const QString s = ConnectionString::compose(QStringLiteral("base"), QStringLiteral("srv"));
-        QVERIFY(s.startsWith(QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=base;SERVER=srv;PORT=5432;UID=sys;PWD=plomvux;SSLmode=allow;ReadOnly=0;")));
+        QVERIFY(s.startsWith(QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=base;SERVER=srv;PORT=5432;UID=tabel_signin;PWD=tabel-vhod;SSLmode=allow;ReadOnly=0;")));
         QVERIFY(s.endsWith(QStringLiteral("LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1")));
         QVERIFY(s.contains(QStringLiteral(";LFConversion=1;UpdatableCursors=1;TrueIsMinus1=0;")));
     }

@@ -83,8 +83,6 @@ private slots:
             QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
             server->giveToServer(target);
         }
-        QFile::setPermissions(files.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                                | QFileDevice::ReadOther | QFileDevice::ExeOther);
     }
     void cleanupTestCase()
     {
@@ -118,6 +116,9 @@ private slots:
         QFETCH(QString, mode);
         QFETCH(QString, authority);
         QFETCH(QString, expected);
+        const QString folder = this->server->folder();
+        this->server->admin(QStringLiteral("postgres"), QStringLiteral("alter system set ssl_cert_file = '%1/server.crt'").arg(folder));
+        this->server->admin(QStringLiteral("postgres"), QStringLiteral("alter system set ssl_key_file = '%1/server.key'").arg(folder));
         this->server->admin(QStringLiteral("postgres"), QStringLiteral("alter system set ssl = on"));
         this->server->admin(QStringLiteral("postgres"), QStringLiteral("select pg_reload_conf()"));
         QTest::qWait(300);

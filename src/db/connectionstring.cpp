@@ -52,6 +52,13 @@ QString withAccount(const QString& connectionString, const Account& account)
     return changed.replace(credentials, QStringLiteral(";UID=%1;PWD=%2;").arg(account.user, account.password));
 }
 
+Account accountOf(const QString& connectionString)
+{
+    static const QRegularExpression credentials(QStringLiteral(";UID=([^;]*);PWD=([^;]*);"));
+    const QRegularExpressionMatch m = credentials.match(connectionString);
+    return m.hasMatch() ? Account{m.captured(1), m.captured(2)} : Account{};
+}
+
 QString builtInDefault()
 {
     return compose(QString::fromLatin1(kDefaultDatabase), QStringLiteral(TABEL_DEFAULT_SERVER));

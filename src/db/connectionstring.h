@@ -23,6 +23,8 @@ QString compose(const QString& database, const QString& server, int port, const 
 
 // The same string with another account in it; everything else stays as it is.
 QString withAccount(const QString& connectionString, const Account& account);
+// The account a string logs in with; empty when it names none.
+Account accountOf(const QString& connectionString);
 
 // The built-in default: database kesta_erp on the server chosen at build time.
 QString builtInDefault();

@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
 #include <stdexcept>
@@ -89,6 +90,13 @@ QString TestDatabase::connectionString() const
 
 void TestDatabase::exec(const QString& sql) const
 {
+    // The cluster's roles are the server administrator's, not the schema owner's.
+    static const QRegularExpression roleStatement(QStringLiteral("^\\s*(alter|create|drop)\\s+role\\b"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+    if (roleStatement.match(sql).hasMatch()) {
+        runAdmin(sql);
+        return;
+    }
     dm_->execute(QStringLiteral("set role tabel_owner"));
     const auto back = qScopeGuard([this] {
         try {

@@ -699,7 +699,9 @@ revoke all on all tables in schema accounts_dep, cmn_contractor, cmn_gds_and_srv
 revoke all on all sequences in schema accounts_dep, cmn_contractor, cmn_gds_and_srv from public;
 revoke all on function accounts_dep.sign_in(text), accounts_dep.set_access_code(text, text) from public;
 grant usage on schema accounts_dep to tabel_signin;
-grant execute on function accounts_dep.sign_in(text) to tabel_signin;
+-- A signed-in workstation may sign in again (the login window asks on every "Вход").
+grant execute on function accounts_dep.sign_in(text)
+  to tabel_signin, tabel_planner, tabel_foreman, tabel_storekeeper, tabel_full;
 
 -- The build stamp: every client raises it at start, before the code is typed.
 grant select, insert, update (d, t) on accounts_dep.ver

@@ -110,7 +110,8 @@ private slots:
                                << QStringLiteral("Значение не прошло проверку базы данных.") << QStringLiteral("refusals_n_check");
         QTest::newRow("not null") << QString() << insert + QStringLiteral("(4, null, null)") << int(DbError::Kind::NotNull)
                                   << QStringLiteral("Не заполнено обязательное значение.") << QStringLiteral("\"n\"");
-        QTest::newRow("permission") << QStringLiteral("set role pg_read_all_data") << insert + QStringLiteral("(5, 1, null)")
+        QTest::newRow("permission") << QString()
+                                    << QStringLiteral("insert into accounts_dep.access_code(role_word, code_hash) values ('full', 'x')")
                                     << int(DbError::Kind::Permission)
                                     << QStringLiteral("Недостаточно прав для этой операции в базе данных.")
                                     << QStringLiteral("permission denied");

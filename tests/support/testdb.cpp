@@ -60,7 +60,8 @@ TestDatabase::TestDatabase(const QString& prefix)
     name_ = QStringLiteral("%1_%2_%3").arg(prefix.toLower()).arg(QCoreApplication::applicationPid()).arg(++counter);
     const QString templ = qEnvironmentVariable("TABEL_TEST_TEMPLATE", QStringLiteral("tabel_template"));
     runAdmin(QStringLiteral("drop database if exists %1").arg(name_));
-    runAdmin(QStringLiteral("create database %1 template %2").arg(name_, templ));
+    // Owned, as the template is, by the schema's owner role.
+    runAdmin(QStringLiteral("create database %1 template %2 owner tabel_owner").arg(name_, templ));
     // Settings of a database are not copied with it.
     runAdmin(QStringLiteral("alter database %1 set datestyle = 'ISO, DMY'").arg(name_));
     dm_ = std::make_unique<DataModule>();

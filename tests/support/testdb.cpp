@@ -108,7 +108,7 @@ void TestDatabase::exec(const QString& sql) const
     dm_->execute(sql);
 }
 
-QVariant TestDatabase::scalar(const QString& sql) const
+SqlRun::Result TestDatabase::select(const QString& sql, const SqlRun::Params& params) const
 {
     dm_->execute(QStringLiteral("set role tabel_owner"));
     const auto back = qScopeGuard([this] {
@@ -117,6 +117,11 @@ QVariant TestDatabase::scalar(const QString& sql) const
         } catch (const DbError&) {
         }
     });
-    const SqlRun::Result r = dm_->select(sql);
+    return dm_->select(sql, params);
+}
+
+QVariant TestDatabase::scalar(const QString& sql) const
+{
+    const SqlRun::Result r = select(sql);
     return r.rows.isEmpty() ? QVariant() : r.rows.first().value(0);
 }

@@ -31,6 +31,8 @@ public:
     // data module's session; throws DbError.
     void exec(const QString& sql) const;
     QVariant scalar(const QString& sql) const;
+    // A fixture's statement with values for its named parameters, as exec() runs it.
+    SqlRun::Result select(const QString& sql, const SqlRun::Params& params = {}) const;
 
 private:
     QString name_;

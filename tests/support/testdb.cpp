@@ -89,6 +89,23 @@ QString TestDatabase::connectionString() const
     return fullAccess_;
 }
 
+// Switches the session to the owner's rights until the returned guard goes. Read as a
+// query, so that on a broken connection it fails as a read does and sends nothing twice.
+TestDatabase::RoleBack TestDatabase::asOwner() const
+{
+    dm_->select(QStringLiteral("select set_config('role', 'tabel_owner', false)"));
+    return RoleBack(this);
+}
+
+TestDatabase::RoleBack::~RoleBack()
+{
+    try {
+        if (db_ && db_->dm_ && db_->dm_->isConnected() && !db_->dm_->isConnectionBroken())
+            db_->dm_->select(QStringLiteral("select set_config('role', 'none', false)"));
+    } catch (const DbError&) {
+    }
+}
+
 void TestDatabase::exec(const QString& sql) const
 {
     // The cluster's roles are the server administrator's, not the schema owner's.
@@ -98,25 +115,13 @@ void TestDatabase::exec(const QString& sql) const
         runAdmin(sql);
         return;
     }
-    dm_->execute(QStringLiteral("set role tabel_owner"));
-    const auto back = qScopeGuard([this] {
-        try {
-            dm_->execute(QStringLiteral("reset role"));
-        } catch (const DbError&) {
-        }
-    });
+    const auto back = asOwner();
     dm_->execute(sql);
 }
 
 SqlRun::Result TestDatabase::select(const QString& sql, const SqlRun::Params& params) const
 {
-    dm_->execute(QStringLiteral("set role tabel_owner"));
-    const auto back = qScopeGuard([this] {
-        try {
-            dm_->execute(QStringLiteral("reset role"));
-        } catch (const DbError&) {
-        }
-    });
+    const auto back = asOwner();
     return dm_->select(sql, params);
 }
 

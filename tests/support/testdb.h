@@ -35,6 +35,20 @@ public:
     SqlRun::Result select(const QString& sql, const SqlRun::Params& params = {}) const;
 
 private:
+    // Back to the login's own rights when it goes.
+    class RoleBack {
+    public:
+        explicit RoleBack(const TestDatabase* db) : db_(db) {}
+        RoleBack(RoleBack&& other) noexcept : db_(other.db_) { other.db_ = nullptr; }
+        RoleBack(const RoleBack&) = delete;
+        RoleBack& operator=(const RoleBack&) = delete;
+        ~RoleBack();
+
+    private:
+        const TestDatabase* db_;
+    };
+    RoleBack asOwner() const;
+
     QString name_;
     QString fullAccess_;
     std::unique_ptr<DataModule> dm_;

@@ -21,3 +21,5 @@ alter default privileges for role tabel_owner in schema public grant all on sequ
 -- The fixtures set history aside as the tests' administrator always could (the guard
 -- trigger still refuses it unless a test switches the trigger off).
 grant update, delete, truncate on accounts_dep.change_log to tabel_owner;
+-- Tests watch the other sessions of their database (waiting locks, backends).
+grant pg_read_all_stats, pg_signal_backend to tabel_owner;

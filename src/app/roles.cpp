@@ -68,6 +68,10 @@ Role fromCode(const QString& typed)
 
 QString foremanCode()
 {
+    // The code the server accepted as the foreman's in this session, if a plant changed it.
+    for (auto it = acceptedCodes().cbegin(); it != acceptedCodes().cend(); ++it)
+        if (*it == Role::Foreman)
+            return it.key();
     return QStringLiteral("quolbin");
 }
 

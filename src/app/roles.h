@@ -32,7 +32,8 @@ Role fromWord(const QString& word);
 // "кладовщик", "планировщик"; "администратор" for a superuser's session; empty for none.
 QString title(const QString& word);
 
-// The foreman's code: the journal's acceptance double-click does nothing under it.
+// The foreman's code (the one the server accepted in this session, else the code a new
+// database starts with): the journal's acceptance double-click does nothing under it.
 QString foremanCode();
 
 // Object names of the journal window's controls and menus the role may not use.

@@ -157,38 +157,46 @@ begin
 end $$;
 
 -- Everything of the schema to the owner; the database too, so that whoever owned it
--- before (an older shared account) keeps nothing.
+-- before (an older shared account) keeps nothing. Only what that account owned, and what
+-- this script itself made, changes hands: tables of the shared directories that belong to
+-- another program of the plant stay its own.
 do $$
 declare
   old_owner name := (select pg_get_userbyid(nspowner) from pg_namespace where nspname = 'accounts_dep');
+  ours text[] := array['accounts_dep', 'cmn_contractor', 'cmn_gds_and_srv', 'cmn_department', 'hrms_staffpos', 'adm_role'];
   o record;
 begin
-  execute format('alter database %I owner to tabel_owner', current_database());
+  if (select pg_get_userbyid(datdba) from pg_database where datname = current_database()) in (old_owner, current_user) then
+    execute format('alter database %I owner to tabel_owner', current_database());
+  end if;
   for o in select n.nspname from pg_namespace n
-            where n.nspname in ('accounts_dep', 'cmn_contractor', 'cmn_gds_and_srv', 'cmn_department',
-                                'hrms_staffpos', 'adm_role') loop
+            where n.nspname = any(ours) and pg_get_userbyid(n.nspowner) in (old_owner, current_user) loop
     execute format('alter schema %I owner to tabel_owner', o.nspname);
   end loop;
   for o in select c.oid::regclass as name from pg_class c join pg_namespace n on n.oid = c.relnamespace
-            where n.nspname in ('accounts_dep', 'cmn_contractor', 'cmn_gds_and_srv', 'cmn_department',
-                                'hrms_staffpos', 'adm_role')
-              and c.relkind in ('r', 'p', 'v', 'm') loop
+            where n.nspname = any(ours) and c.relkind in ('r', 'p', 'v', 'm')
+              and pg_get_userbyid(c.relowner) in (old_owner, current_user) loop
     execute format('alter table %s owner to tabel_owner', o.name);
   end loop;
   for o in select c.oid::regclass as name from pg_class c join pg_namespace n on n.oid = c.relnamespace
-            where n.nspname in ('accounts_dep', 'cmn_contractor', 'cmn_gds_and_srv', 'cmn_department',
-                                'hrms_staffpos', 'adm_role')
-              and c.relkind = 'S' and pg_get_userbyid(c.relowner) <> 'tabel_owner' loop
+            where n.nspname = any(ours) and c.relkind = 'S'
+              and pg_get_userbyid(c.relowner) in (old_owner, current_user) loop
     execute format('alter sequence %s owner to tabel_owner', o.name);
   end loop;
   for o in select p.oid::regprocedure as name from pg_proc p join pg_namespace n on n.oid = p.pronamespace
-            where n.nspname in ('accounts_dep', 'cmn_contractor', 'cmn_gds_and_srv', 'cmn_department',
-                                'hrms_staffpos', 'adm_role') loop
+            where n.nspname = any(ours) and pg_get_userbyid(p.proowner) in (old_owner, current_user) loop
     execute format('alter function %s owner to tabel_owner', o.name);
   end loop;
   for o in select t.oid::regtype as name from pg_type t join pg_namespace n on n.oid = t.typnamespace
-            where n.nspname = 'public' and t.typname in ('t_id', 't_integer', 't_float') loop
+            where n.nspname = 'public' and t.typname in ('t_id', 't_integer', 't_float')
+              and pg_get_userbyid(t.typowner) in (old_owner, current_user) loop
     execute format('alter domain %s owner to tabel_owner', o.name);
+  end loop;
+  -- Nothing of the owner's is PUBLIC's.
+  for o in select c.oid::regclass as name, c.relkind from pg_class c join pg_namespace n on n.oid = c.relnamespace
+            where n.nspname = any(ours) and c.relkind in ('r', 'p', 'v', 'm', 'S')
+              and c.relowner = 'tabel_owner'::regrole loop
+    execute format('revoke all on %s %s from public', case when o.relkind = 'S' then 'sequence' else 'table' end, o.name);
   end loop;
   -- The account the workstations shared before keeps no right here.
   if old_owner is not null and old_owner <> 'tabel_owner'
@@ -206,10 +214,7 @@ alter function accounts_dep.track_changes() set search_path = pg_catalog, pg_tem
 alter function accounts_dep.log_truncate() security definer;
 alter function accounts_dep.log_truncate() set search_path = pg_catalog, pg_temp;
 
--- Who may do what. Nothing here is PUBLIC's; each group gets what its windows use.
-revoke all on all tables in schema accounts_dep, cmn_contractor, cmn_gds_and_srv, cmn_department,
-  hrms_staffpos, adm_role from public;
-revoke all on all sequences in schema accounts_dep, cmn_contractor, cmn_gds_and_srv from public;
+-- Who may do what: each group gets what its windows use.
 revoke all on function accounts_dep.sign_in(text), accounts_dep.set_access_code(text, text) from public;
 grant usage on schema accounts_dep to tabel_signin;
 -- A signed-in workstation may sign in again (the login window asks on every "Вход").

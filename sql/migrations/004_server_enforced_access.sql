@@ -92,10 +92,12 @@ begin
   end loop;
 end $$;
 
--- The role the server knows the session has: the group its login belongs to.
+-- The role the server knows the session has: the group its login belongs to. Called for
+-- every history row, so it reads what the session already holds ("is_superuser" is the
+-- session user's, whatever role a function runs as).
 create or replace function accounts_dep.session_role() returns text language sql stable as $$
   select case
-           when (select rolsuper from pg_catalog.pg_roles where rolname = session_user) then 'admin'
+           when pg_catalog.current_setting('is_superuser') = 'on' then 'admin'
            when pg_catalog.pg_has_role(session_user, 'tabel_full', 'MEMBER') then 'full'
            when pg_catalog.pg_has_role(session_user, 'tabel_foreman', 'MEMBER') then 'foreman'
            when pg_catalog.pg_has_role(session_user, 'tabel_storekeeper', 'MEMBER') then 'storekeeper'

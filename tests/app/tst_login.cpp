@@ -353,6 +353,27 @@ private slots:
         appWindows().login->hide();
     }
 
+    // A login the server does not let in (its password changed behind the sign-in's back)
+    // is reported; the workstation stays where it was and may try again.
+    void aRoleLoginTheServerRefusesIsReported()
+    {
+        const QString secret = db->scalar(QStringLiteral("select secret from accounts_dep.role_login where role_word = 'planner'")).toString();
+        db->exec(QStringLiteral("update accounts_dep.role_login set secret = 'stale' where role_word = 'planner'"));
+        const auto restore = qScopeGuard([&] {
+            db->exec(QStringLiteral("update accounts_dep.role_login set secret = '%1' where role_word = 'planner'").arg(secret));
+        });
+        Messages::Recorder recorder;
+        appWindows().login->show();
+        QVERIFY(!logIn(QStringLiteral("brivel")));
+        QCOMPARE(recorder.shown.size(), 1);
+        QVERIFY2(recorder.texts().first().startsWith(QStringLiteral("Сервер не принял вход с правами роли.")),
+                 qPrintable(recorder.texts().first()));
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(appWindows().login->isVisible());
+        QCOMPARE(db->dm()->select(QStringLiteral("select 1")).rows.size(), 1);
+        appWindows().login->hide();
+    }
+
     void cancelEndsTheProgram()
     {
         appWindows().login->show();

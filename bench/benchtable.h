@@ -49,6 +49,13 @@ inline QString writePlantSetting(const QString& folder)
     return path;
 }
 
+// The benchmarks' own server is administered by "sys" (scripts/benchserver.sh): the plant
+// data is generated and measured with its rights, as no workstation's are needed there.
+inline ConnectionString::Account benchAccount()
+{
+    return {QStringLiteral("sys"), QStringLiteral("plomvux")};
+}
+
 // The plant database that bench/run generated (BENCH_DATABASE) on its server.
 inline QString plantConnectionString()
 {
@@ -57,7 +64,8 @@ inline QString plantConnectionString()
         std::fprintf(stderr, "BENCH_DATABASE is not set: run the benchmarks through bench/run\n");
         std::exit(2);
     }
-    return ConnectionString::compose(database, QStringLiteral("127.0.0.1"), qEnvironmentVariableIntValue("TABEL_TEST_PORT"));
+    return ConnectionString::compose(database, QStringLiteral("127.0.0.1"), qEnvironmentVariableIntValue("TABEL_TEST_PORT"),
+                                     benchAccount());
 }
 
 // The server log of bench/run's server, read from where it stood when this was made.

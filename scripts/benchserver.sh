@@ -52,11 +52,12 @@ if [ -z "$("${BENCH_PSQL[@]}" -d postgres -tAc "select 1 from pg_roles where rol
 fi
 
 # What the generated data depends on: the schema and the generator.
-BENCH_KEY=$(cat "$ROOT/sql/schema.sql" "$ROOT"/sql/migrations/*.sql "$ROOT/bench/plantdata.h" | sha1sum | cut -c1-10)
+BENCH_KEY=$(cat "$ROOT/sql/schema.sql" "$ROOT"/sql/migrations/*.sql "$ROOT/tests/support/testharness.sql" "$ROOT/bench/plantdata.h" | sha1sum | cut -c1-10)
 TEMPLATE="bench_template_$BENCH_KEY"
 if [ -z "$("${BENCH_PSQL[@]}" -d postgres -tAc "select 1 from pg_database where datname='$TEMPLATE'")" ]; then
   "${BENCH_PSQL[@]}" -d postgres -c "create database ${TEMPLATE}_new template template0 encoding 'UTF8' locale_provider icu icu_locale 'ru-RU' owner sys"
   PGPASSWORD=plomvux "$PGBIN/psql" -h 127.0.0.1 -p "$PORT" -U sys -d "${TEMPLATE}_new" -v ON_ERROR_STOP=1 -q -X -f "$ROOT/sql/schema.sql" >/dev/null
+  "${BENCH_PSQL[@]}" -d "${TEMPLATE}_new" -f "$ROOT/tests/support/testharness.sql" >/dev/null
   "${BENCH_PSQL[@]}" -d postgres -c "alter database ${TEMPLATE}_new rename to $TEMPLATE"
 fi
 

@@ -2,6 +2,10 @@
 # port in a temporary folder, loads sql/schema.sql into the template database
 # "tabel_template", and stops the cluster when the calling script exits.
 # Sets and exports TABEL_TEST_PORT, TABEL_TEST_TEMPLATE, ODBCSYSINI, TABEL_PG_BIN.
+# Connections over TCP need a password (scram-sha-256), as on a plant's server; the
+# schema is loaded by the superuser through the local socket. Role "sys" is the tests'
+# administrator over TCP (it makes and drops the test databases); the client's own
+# accounts are the ones the schema makes.
 
 PGBIN=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
 WORK=$(mktemp -d /tmp/tabel-test.XXXXXX)
@@ -17,7 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-as_pg "$PGBIN/initdb" -D "$PGDATA" -U postgres --encoding=UTF8 --locale=C.UTF-8 --auth=trust >/dev/null
+as_pg "$PGBIN/initdb" -D "$PGDATA" -U postgres --encoding=UTF8 --locale=C.UTF-8 --auth-local=trust --auth-host=scram-sha-256 >/dev/null
 # A free port other than the plant's 5432; another run may take one at the same moment,
 # so a failed start moves on to the next port.
 PORT=
@@ -34,8 +38,9 @@ done
 
 PSQL=(as_pg "$PGBIN/psql" -h "$WORK" -p "$PORT" -U postgres -v ON_ERROR_STOP=1 -q)
 "${PSQL[@]}" -d postgres -c "create role sys login superuser password 'plomvux'"
-"${PSQL[@]}" -d postgres -c "create database tabel_template template template0 encoding 'UTF8' locale_provider icu icu_locale 'ru-RU' owner sys"
-PGPASSWORD=plomvux "$PGBIN/psql" -h 127.0.0.1 -p "$PORT" -U sys -d tabel_template -v ON_ERROR_STOP=1 -q -f "$ROOT/sql/schema.sql" >/dev/null
+"${PSQL[@]}" -d postgres -c "create database tabel_template template template0 encoding 'UTF8' locale_provider icu icu_locale 'ru-RU'"
+"${PSQL[@]}" -d tabel_template -f "$ROOT/sql/schema.sql" >/dev/null
+"${PSQL[@]}" -d tabel_template -f "$ROOT/tests/support/testharness.sql" >/dev/null
 
 source "$ROOT/scripts/odbcini.sh"
 write_private_odbc_ini "$WORK/odbc"

@@ -180,12 +180,24 @@ void LoginWindow::onEnter()
     journal->CurrentShift = 1;
     journal->RoleCode = code;
 
-    const Role role = Roles::fromCode(code);
+    // The server checks the code and hands back the login of its role; the workstation
+    // then works with that login's rights and no other.
+    DataModule* dm = DataModule::instance();
+    const Roles::SignInAnswer answer = Roles::signIn(*dm, code);
+    const Role role = answer.role;
     if (role == Role::None) {
-        Messages::error(QStringLiteral("Введены неверные данные."), QStringLiteral("Ошибка"));
+        Messages::error(answer.refusal.isEmpty() ? QStringLiteral("Введены неверные данные.") : answer.refusal,
+                        QStringLiteral("Ошибка"));
         // The code stays, selected, so that typing the right one replaces it.
         ui->Edit1->setFocus();
         ui->Edit1->selectAll();
+        return;
+    }
+    const QString signInString = dm->connectionString();
+    if (!dm->connectTo(ConnectionString::withAccount(signInString, answer.account))) {
+        const QString why = dm->lastError();
+        dm->connectTo(signInString);
+        Messages::error(QStringLiteral("Сервер не принял вход с правами роли.\n%1").arg(why), QStringLiteral("Ошибка"));
         return;
     }
 
@@ -197,7 +209,6 @@ void LoginWindow::onEnter()
         for (const QString& name : Roles::reportControlsOff(role))
             switchOff(reports, name);
     }
-    DataModule* dm = DataModule::instance();
     for (int shift = 1; shift <= 4; ++shift)
         dm->smenaForShift(shift)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
     // The server writes this name beside every change the workstation makes from now on.

@@ -18,18 +18,45 @@ const int kPlantPort = 5432;
 const char* const kDefaultDatabase = "kesta_erp";
 }
 
+Account signInAccount()
+{
+    return {QStringLiteral("tabel_signin"), QStringLiteral("tabel-vhod")};
+}
+
 QString compose(const QString& database, const QString& server, int port)
 {
+    return compose(database, server, port, signInAccount());
+}
+
+QString compose(const QString& database, const QString& server, int port, const Account& account,
+                const QString& sslMode, const QString& sslRootCert)
+{
+    // The driver hands options it does not know itself to the server's library.
+    const QString rootCert = sslRootCert.isEmpty() ? QString() : QStringLiteral("pqopt={sslrootcert=%1};").arg(sslRootCert);
     return QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=") + database
         + QStringLiteral(";SERVER=") + server
         + QStringLiteral(";PORT=") + QString::number(port)
-        + QStringLiteral(";UID=sys;PWD=plomvux;SSLmode=allow;")
+        + QStringLiteral(";UID=%1;PWD=%2;SSLmode=%3;").arg(account.user, account.password, sslMode) + rootCert
         + QStringLiteral("ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;"
                          "ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;MaxLongVarcharSize=8190;")
         + QStringLiteral("Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;UnknownsAsLongVarchar=0;"
                          "BoolsAsChar=1;Parse=0;ExtraSysTablePrefixes=;LFConversion=1;UpdatableCursors=1;")
         + QStringLiteral("TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;"
                          "LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1");
+}
+
+QString withAccount(const QString& connectionString, const Account& account)
+{
+    static const QRegularExpression credentials(QStringLiteral(";UID=[^;]*;PWD=[^;]*;"));
+    QString changed = connectionString;
+    return changed.replace(credentials, QStringLiteral(";UID=%1;PWD=%2;").arg(account.user, account.password));
+}
+
+Account accountOf(const QString& connectionString)
+{
+    static const QRegularExpression credentials(QStringLiteral(";UID=([^;]*);PWD=([^;]*);"));
+    const QRegularExpressionMatch m = credentials.match(connectionString);
+    return m.hasMatch() ? Account{m.captured(1), m.captured(2)} : Account{};
 }
 
 QString builtInDefault()
@@ -65,7 +92,9 @@ InstallationSetting parseSetting(const QString& text)
         value = value.remove(trailingComment).trimmed();
         if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
             value = value.mid(1, value.size() - 2).trimmed();
-        if (key != QLatin1String("server") && key != QLatin1String("database") && key != QLatin1String("port")) {
+        static const QStringList known{QStringLiteral("server"), QStringLiteral("database"), QStringLiteral("port"),
+                                       QStringLiteral("sslmode"), QStringLiteral("sslrootcert")};
+        if (!known.contains(key)) {
             setting.problems << QStringLiteral("%1: неизвестный параметр «%2»").arg(where, key);
             continue;
         }
@@ -81,6 +110,16 @@ InstallationSetting parseSetting(const QString& text)
                 continue;
             }
             setting.port = value.isEmpty() ? 0 : port;
+        } else if (key == QLatin1String("sslmode")) {
+            static const QStringList modes{QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
+                                           QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+            if (!value.isEmpty() && !modes.contains(value)) {
+                setting.problems << QStringLiteral("%1: sslmode может быть %2: «%3»").arg(where, modes.join(QStringLiteral(", ")), value);
+                continue;
+            }
+            setting.sslMode = value;
+        } else if (key == QLatin1String("sslrootcert")) {
+            setting.sslRootCert = value;
         } else if (key == QLatin1String("server")) {
             setting.server = value;
         } else {
@@ -113,14 +152,19 @@ QString installedDefault(const InstallationSetting& setting)
 {
     return compose(setting.database.isEmpty() ? QString::fromLatin1(kDefaultDatabase) : setting.database,
                    setting.server.isEmpty() ? QStringLiteral(TABEL_DEFAULT_SERVER) : setting.server,
-                   setting.port > 0 ? setting.port : kPlantPort);
+                   setting.port > 0 ? setting.port : kPlantPort, signInAccount(),
+                   setting.sslMode.isEmpty() ? QStringLiteral("allow") : setting.sslMode, setting.sslRootCert);
 }
 
 QString fromArguments(const QStringList& args, const InstallationSetting& setting)
 {
     const QString database = args.value(0);
     const QString server = args.value(1);
-    return server.isEmpty() ? installedDefault(setting) : compose(database, server);
+    // The installation's TLS mode holds for a server named on the command line too.
+    return server.isEmpty() ? installedDefault(setting)
+                            : compose(database, server, kPlantPort, signInAccount(),
+                                      setting.sslMode.isEmpty() ? QStringLiteral("allow") : setting.sslMode,
+                                      setting.sslRootCert);
 }
 
 QString forThisWorkstation(const QStringList& args)

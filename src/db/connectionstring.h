@@ -5,8 +5,26 @@
 // The ODBC connection string of the one database connection.
 namespace ConnectionString {
 
-// The string for a database name and server, on the given port (the plant uses 5432).
+// An account the connection logs in with.
+struct Account {
+    QString user;
+    QString password;
+};
+
+// The account every workstation connects with first: it may only read the build stamp
+// and call the sign-in, which hands back the login of the access code's role.
+Account signInAccount();
+
+// The string for a database name and server, on the given port (the plant uses 5432),
+// with the sign-in account unless another is given, and the TLS mode of the installation.
 QString compose(const QString& database, const QString& server, int port = 5432);
+QString compose(const QString& database, const QString& server, int port, const Account& account,
+                const QString& sslMode = QStringLiteral("allow"), const QString& sslRootCert = {});
+
+// The same string with another account in it; everything else stays as it is.
+QString withAccount(const QString& connectionString, const Account& account);
+// The account a string logs in with; empty when it names none.
+Account accountOf(const QString& connectionString);
 
 // The built-in default: database kesta_erp on the server chosen at build time.
 QString builtInDefault();
@@ -16,13 +34,16 @@ QString builtInDefault();
 QString fromArguments(const QStringList& args);
 
 // What a workstation's administrator wrote into the installation's setting file
-// (lines "server = …", "database = …", "port = …"; "#" starts a comment). An empty part
-// keeps the built-in one. Lines that cannot be used are left out and described in
+// (lines "server = …", "database = …", "port = …", "sslmode = …", "sslrootcert = …";
+// "#" starts a comment). An empty part keeps the built-in one. Lines that cannot be used are left out and described in
 // `problems`, so a typo never reaches the connection string.
 struct InstallationSetting {
     QString server;
     QString database;
     int port = 0;
+    // TLS: "require", or "verify-full" with the plant's certificate authority file.
+    QString sslMode;
+    QString sslRootCert;
     QStringList problems;
 };
 

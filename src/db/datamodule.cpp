@@ -141,8 +141,10 @@ bool DataModule::connectTo(const QString& connectionString)
     QString error;
     const bool ok = SqlRun::open(connectionName_, connectionString, &error, announce);
     lastError_ = ok ? QString() : error;
-    if (ok)
+    if (ok) {
+        connectionString_ = connectionString;
         nameConnection(connectionName_, applicationName_);
+    }
     return ok;
 }
 

@@ -36,6 +36,8 @@ public:
     // (application_name); given to the connection again whenever it is opened anew.
     void setApplicationName(const QString& name);
     QString connectionName() const { return connectionName_; }
+    // The string of the last successful connectTo().
+    QString connectionString() const { return connectionString_; }
 
     // Statements of the callers' own, on the shared connection.
     SqlRun::Result select(const QString& sql, const SqlRun::Params& params = {}) const;
@@ -88,6 +90,7 @@ private:
     Command* makeCommand(const QString& name, const QString& text = {});
 
     QString connectionName_;
+    QString connectionString_;
     QString lastError_;
     QString applicationName_;
 };

@@ -20,7 +20,7 @@ const char* const kPage =
     "select c.id, c.changed_at::text as at, to_char(c.changed_at, 'DD.MM.YYYY HH24:MI:SS') as shown_at, "
     "c.table_name, c.operation, c.row_key, c.worker_id, p.s_caption as worker, "
     "c.old_values::text as old_values, c.new_values::text as new_values, c.app_name, c.db_user, "
-    "host(c.client_addr) as client_addr "
+    "host(c.client_addr) as client_addr, c.db_role "
     "from accounts_dep.change_log c left join cmn_contractor.person p on p.id = c.worker_id "
     "where %1 order by c.changed_at desc, c.id desc limit %2";
 
@@ -286,6 +286,7 @@ QVector<Row> Store::page(const Filter& filter, const Cursor& after, int pageSize
         row.appName = rec(10).toString();
         row.dbUser = rec(11).toString();
         row.clientAddr = rec(12).toString();
+        row.dbRole = rec(13).toString();
         rows.push_back(row);
     }
     return rows;

@@ -40,6 +40,7 @@ struct Row {
     QString appName;
     QString dbUser;
     QString clientAddr;
+    QString dbRole;          // the role the server knew the session had: full, foreman...
 };
 
 // One column that a change touched, in the user's words.

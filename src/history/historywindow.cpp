@@ -2,6 +2,7 @@
 #include "ui_historywindow.h"
 
 #include "app/clock.h"
+#include "app/roles.h"
 #include "app/sessionname.h"
 #include "db/datamodule.h"
 #include "ui/guard.h"
@@ -21,7 +22,7 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     ui->Grid->setHorizontalHeaderLabels({QStringLiteral("Когда"), QStringLiteral("Что"), QStringLiteral("Запись"),
                                          QStringLiteral("Рабочий"), QStringLiteral("Действие"),
                                          QStringLiteral("Изменения: было → стало"), QStringLiteral("Программа"),
-                                         QStringLiteral("Пользователь БД"), QStringLiteral("Рабочее место")});
+                                         QStringLiteral("Пользователь БД"), QStringLiteral("Рабочее место"), QStringLiteral("Роль")});
     ui->Grid->verticalHeader()->setVisible(false);
     ui->Grid->verticalHeader()->setDefaultSectionSize(ui->Grid->fontMetrics().height() + 6);
     // The changes take what the other columns leave; the whole change of the chosen row
@@ -172,7 +173,8 @@ void HistoryWindow::loadPage()
                                             History::describe(row, names_),
                                             SessionName::title(row.appName),
                                             row.dbUser,
-                                            row.clientAddr.isEmpty() ? QStringLiteral("этот компьютер") : row.clientAddr};
+                                            row.clientAddr.isEmpty() ? QStringLiteral("этот компьютер") : row.clientAddr,
+                                            Roles::title(row.dbRole)};
         for (int c = 0; c < ColumnCount; ++c) {
             auto* item = new QTableWidgetItem(texts[c]);
             if (c >= Changes)
@@ -195,7 +197,7 @@ void HistoryWindow::loadPage()
 // title; each change is whole in its tooltip and below the list.
 void HistoryWindow::fitColumns()
 {
-    const int widths[ColumnCount] = {150, 100, 60, 150, 95, 0, 200, 100, 110};
+    const int widths[ColumnCount] = {150, 100, 60, 150, 95, 0, 200, 100, 110, 110};
     QHeaderView* header = ui->Grid->horizontalHeader();
     const QFontMetrics cells(ui->Grid->font());
     const int padding = 2 * ui->Grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ui->Grid) + 12;

@@ -32,7 +32,7 @@ public:
     void onRowChosen();
 
 private:
-    enum Column { When, What, Key, Worker, Action, Changes, Program, User, Workstation, ColumnCount };
+    enum Column { When, What, Key, Worker, Action, Changes, Program, User, Workstation, RoleColumn, ColumnCount };
 
     void tellUnavailable();
     void fillWorkers();

@@ -1,5 +1,6 @@
 #include "import/legacyimportstore.h"
 
+#include "db/connectionstring.h"
 #include "db/datamodule.h"
 #include "db/dberror.h"
 #include "db/sqlrun.h"
@@ -65,7 +66,12 @@ LegacyImportStore::~LegacyImportStore()
 void LegacyImportStore::open()
 {
     openDataSource(legacy_, legacySource());
-    openDataSource(target_, targetSource());
+    // The new database is written with the rights the workstation signed in with.
+    DataSource target = targetSource();
+    const ConnectionString::Account signedIn = ConnectionString::accountOf(main_->connectionString());
+    if (!signedIn.user.isEmpty())
+        target.user = signedIn.user, target.password = signedIn.password;
+    openDataSource(target_, target);
 }
 
 QString LegacyImportStore::mainConnection() const

@@ -88,6 +88,9 @@ private slots:
     void init()
     {
         terminations = 0;
+        // Each case starts with no wrong code counted against this computer.
+        db->exec(QStringLiteral("delete from accounts_dep.signin_failure"));
+        db->exec(QStringLiteral("delete from accounts_dep.signin_lock"));
         createWindows();
     }
     void cleanup() { QVERIFY(noTopLevelWindowOpen()); }
@@ -294,6 +297,80 @@ private slots:
         QVERIFY(appWindows().login->isVisible());
         QCOMPARE(appWindows().journal->RoleCode, code.trimmed());
         QCOMPARE(terminations, 0);
+        appWindows().login->hide();
+    }
+
+    // As at a workstation: the program holds only the sign-in account; the code's role
+    // is what the server gives the session once the journal opens.
+    void theCodeGivesTheSessionItsRole_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("role");
+        QTest::newRow("planner") << "brivel" << "planner";
+        QTest::newRow("foreman") << " quolbin " << "foreman";
+        QTest::newRow("storekeeper") << "fumpo" << "storekeeper";
+        QTest::newRow("full access") << "61370327" << "full";
+    }
+    void theCodeGivesTheSessionItsRole()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, role);
+        QVERIFY(db->dm()->connectTo(TestDatabase::connectionStringFor(db->name())));
+        const auto back = qScopeGuard([this] { db->dm()->connectTo(db->connectionString()); });
+        QVERIFY_THROWS_EXCEPTION(DbError, db->dm()->select(QStringLiteral("select count(*) from accounts_dep.smena")));
+        QString inside;
+        LoginWindow* login = appWindows().login;
+        login->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(code);
+        onNextModal([&](QWidget* w) {
+            inside = db->dm()->select(QStringLiteral("select accounts_dep.session_role() || ' ' || count(*) from accounts_dep.smena"))
+                         .rows.first().value(0).toString();
+            w->close();
+        }, 3000);
+        Messages::Recorder recorder;
+        login->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+        QTest::qWait(20);
+        QVERIFY2(recorder.shown.isEmpty(), qPrintable(recorder.texts().join(u'|')));
+        QVERIFY2(inside.startsWith(role + u' '), qPrintable(inside));
+    }
+
+    // Five wrong codes in a minute close the sign-in for a minute, with a message of its
+    // own; the window stays as it was for the next try.
+    void tooManyWrongCodesAreRefusedForAMinute()
+    {
+        appWindows().login->show();
+        for (int i = 0; i < 5; ++i) {
+            Messages::Recorder recorder;
+            QVERIFY(!logIn(QStringLiteral("%1").arg(1000 + i)));
+            QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Введены неверные данные.")});
+        }
+        Messages::Recorder recorder;
+        QVERIFY(!logIn(QStringLiteral("0583")));
+        QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Слишком много неверных кодов доступа с этого компьютера. "
+                                                              "Вход закрыт на минуту, попробуйте позже.")});
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(appWindows().login->isVisible());
+        QCOMPARE(terminations, 0);
+        appWindows().login->hide();
+    }
+
+    // A login the server does not let in (its password changed behind the sign-in's back)
+    // is reported; the workstation stays where it was and may try again.
+    void aRoleLoginTheServerRefusesIsReported()
+    {
+        const QString secret = db->scalar(QStringLiteral("select secret from accounts_dep.role_login where role_word = 'planner'")).toString();
+        db->exec(QStringLiteral("update accounts_dep.role_login set secret = 'stale' where role_word = 'planner'"));
+        const auto restore = qScopeGuard([&] {
+            db->exec(QStringLiteral("update accounts_dep.role_login set secret = '%1' where role_word = 'planner'").arg(secret));
+        });
+        Messages::Recorder recorder;
+        appWindows().login->show();
+        QVERIFY(!logIn(QStringLiteral("brivel")));
+        QCOMPARE(recorder.shown.size(), 1);
+        QVERIFY2(recorder.texts().first().startsWith(QStringLiteral("Сервер не принял вход с правами роли.")),
+                 qPrintable(recorder.texts().first()));
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(appWindows().login->isVisible());
+        QCOMPARE(db->dm()->select(QStringLiteral("select 1")).rows.size(), 1);
         appWindows().login->hide();
     }
 

@@ -52,6 +52,12 @@ public:
                                              QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-d"),
                                              QStringLiteral("tabel_template"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
                                              QStringLiteral("-q"), QStringLiteral("-f"), schema});
+        // The tests' own arrangement, as on the shared test server.
+        const QString harness = qEnvironmentVariable("TABEL_SOURCE_DIR") + QStringLiteral("/tests/support/testharness.sql");
+        run(bin_ + QStringLiteral("/psql"), {QStringLiteral("-h"), folder_.path(), QStringLiteral("-p"), QString::number(port_),
+                                             QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-d"),
+                                             QStringLiteral("tabel_template"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                                             QStringLiteral("-q"), QStringLiteral("-f"), harness});
     }
     ~OwnServer()
     {
@@ -65,6 +71,17 @@ public:
     OwnServer& operator=(const OwnServer&) = delete;
 
     int port() const { return port_; }
+    // The server's folder (its data directory is pgdata below it).
+    QString folder() const { return folder_.path(); }
+
+    // Runs a statement as the superuser through the local socket.
+    void admin(const QString& database, const QString& sql) { psql(database, sql); }
+    // Hands a file of the test to the server's account (as root the server runs as postgres).
+    void giveToServer(const QString& path)
+    {
+        if (geteuid() == 0)
+            run(QStringLiteral("/bin/chown"), {QStringLiteral("postgres"), path});
+    }
 
     // Stops the server as an administrator's restart does: every session is ended.
     void stop()

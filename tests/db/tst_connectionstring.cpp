@@ -54,11 +54,49 @@ private slots:
     {
         const QString s = ConnectionString::installedDefault(ConnectionString::parseSetting(settingText(
             QStringLiteral("db.plant.local"), QStringLiteral("zavod"), QStringLiteral("5433"))));
-        QCOMPARE(s, QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=zavod;SERVER=db.plant.local;PORT=5433;UID=sys;PWD=plomvux;SSLmode=allow;"
+        QCOMPARE(s, QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=zavod;SERVER=db.plant.local;PORT=5433;UID=tabel_signin;PWD=tabel-vhod;SSLmode=allow;"
                                    "ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;MaxLongVarcharSize=8190;"
                                    "Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;UnknownsAsLongVarchar=0;BoolsAsChar=1;Parse=0;ExtraSysTablePrefixes=;LFConversion=1;UpdatableCursors=1;"
                                    "TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1"));
         QCOMPARE(ConnectionString::fromArguments({}), ConnectionString::builtInDefault());
+    }
+
+    // The installation's TLS mode goes into the string, for a server of the setting and
+    // one of the command line alike; without one the documented "allow" stays.
+    void theTlsModeOfTheSetting_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("none") << QStringLiteral("server = db\n") << QStringList{} << QStringLiteral(";SSLmode=allow;ReadOnly=0;");
+        QTest::newRow("require") << QStringLiteral("server = db\nsslmode = require\n") << QStringList{}
+                                 << QStringLiteral(";SSLmode=require;ReadOnly=0;");
+        QTest::newRow("verify-full with the plant's authority")
+            << QStringLiteral("server = db\nsslmode = verify-full\nsslrootcert = /etc/tabel/server.crt\n") << QStringList{}
+            << QStringLiteral(";SSLmode=verify-full;pqopt={sslrootcert=/etc/tabel/server.crt};ReadOnly=0;");
+        QTest::newRow("command line") << QStringLiteral("sslmode = require\n") << QStringList{QStringLiteral("b"), QStringLiteral("s")}
+                                      << QStringLiteral("DATABASE=b;SERVER=s;PORT=5432;UID=tabel_signin;PWD=tabel-vhod;SSLmode=require;ReadOnly=0;");
+    }
+    void theTlsModeOfTheSetting()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QStringList, args);
+        QFETCH(QString, expected);
+        const auto parsed = ConnectionString::parseSetting(setting);
+        QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(QLatin1Char('\n'))));
+        const QString s = ConnectionString::fromArguments(args, parsed);
+        QVERIFY2(s.contains(expected), qPrintable(s));
+    }
+
+    // Another account replaces the sign-in account and nothing else.
+    void anotherAccountChangesOnlyTheAccount()
+    {
+        const QString signIn = ConnectionString::compose(QStringLiteral("zavod"), QStringLiteral("db"), 5433, ConnectionString::signInAccount(),
+                                                         QStringLiteral("require"));
+        const QString role = ConnectionString::withAccount(signIn, {QStringLiteral("tabel_full_zavod"), QStringLiteral("0a1b")});
+        QCOMPARE(role, QString(signIn).replace(QStringLiteral("UID=tabel_signin;PWD=tabel-vhod;"),
+                                               QStringLiteral("UID=tabel_full_zavod;PWD=0a1b;")));
+        QVERIFY(!role.contains(QStringLiteral("tabel-vhod")));
     }
 
     // A line that cannot be used is left out and described; the good lines still count.
@@ -74,6 +112,9 @@ private slots:
         QTest::newRow("server with an option after it") << "server = db2;UID=postgres" << "недопустимое значение";
         QTest::newRow("database with a brace") << "database = a}b" << "недопустимое значение";
         QTest::newRow("server with a blank") << "server = db 2" << "недопустимое значение";
+        QTest::newRow("unknown TLS mode") << "sslmode = always" << "sslmode может быть";
+        QTest::newRow("TLS mode in capitals") << "sslmode = REQUIRE" << "sslmode может быть";
+        QTest::newRow("certificate file with an option after it") << "sslrootcert = /etc/ca.crt;UID=postgres" << "недопустимое значение";
     }
     void unusableLinesAreLeftOut()
     {

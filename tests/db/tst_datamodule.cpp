@@ -20,7 +20,7 @@ private slots:
     void connectionStringIsTheDocumentedOne()
     {
         const QString s = ConnectionString::compose(QStringLiteral("base"), QStringLiteral("srv"));
-        QVERIFY(s.startsWith(QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=base;SERVER=srv;PORT=5432;UID=sys;PWD=plomvux;SSLmode=allow;ReadOnly=0;")));
+        QVERIFY(s.startsWith(QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=base;SERVER=srv;PORT=5432;UID=tabel_signin;PWD=tabel-vhod;SSLmode=allow;ReadOnly=0;")));
         QVERIFY(s.endsWith(QStringLiteral("LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1")));
         QVERIFY(s.contains(QStringLiteral(";LFConversion=1;UpdatableCursors=1;TrueIsMinus1=0;")));
     }
@@ -112,7 +112,8 @@ private slots:
                                << QStringLiteral("Значение не прошло проверку базы данных.") << QStringLiteral("refusals_n_check");
         QTest::newRow("not null") << QString() << insert + QStringLiteral("(4, null, null)") << int(DbError::Kind::NotNull)
                                   << QStringLiteral("Не заполнено обязательное значение.") << QStringLiteral("\"n\"");
-        QTest::newRow("permission") << QStringLiteral("set role pg_read_all_data") << insert + QStringLiteral("(5, 1, null)")
+        QTest::newRow("permission") << QString()
+                                    << QStringLiteral("insert into accounts_dep.access_code(role_word, code_hash) values ('full', 'x')")
                                     << int(DbError::Kind::Permission)
                                     << QStringLiteral("Недостаточно прав для этой операции в базе данных.")
                                     << QStringLiteral("permission denied");

@@ -293,7 +293,7 @@ private slots:
             "select closed_by, db_user, host(workstation), closed_at > now() - interval '1 hour' from accounts_dep.closed_month"));
         QCOMPARE(r.rows.size(), 1);
         QCOMPARE(r.rows[0].value(0).toString(), QStringLiteral("Tabel 20240410.3600 full"));
-        QCOMPARE(r.rows[0].value(1).toString(), QStringLiteral("sys"));
+        QCOMPARE(r.rows[0].value(1).toString(), db->scalar(QStringLiteral("select session_user")).toString());
         QCOMPARE(r.rows[0].value(2).toString(), QStringLiteral("127.0.0.1"));
         QVERIFY(r.rows[0].value(3).toBool());
         QVERIFY(refusal(QStringLiteral("insert into accounts_dep.closed_month(year, month) values (2024, 3)"))
@@ -452,7 +452,7 @@ private slots:
             if (op == QLatin1String("D"))
                 QCOMPARE(row.value(3).toString(), stored);
             QCOMPARE(row.value(5).toString(), QStringLiteral("Tabel 20240410.3600 full"));
-            QCOMPARE(row.value(6).toString(), QStringLiteral("sys"));
+            QCOMPARE(row.value(6).toString(), db->scalar(QStringLiteral("select session_user")).toString());
             QCOMPARE(row.value(7).toString(), QStringLiteral("127.0.0.1"));
             QVERIFY(row.value(8).toBool());
         }

@@ -83,5 +83,10 @@ check "the packaged setting file sets nothing until edited" [ -z "$(grep -v -e '
 check "the program is stripped" grep -q 'stripped' <<<"$(file -b "$ROOT/usr/bin/tabel" | grep -v 'not stripped')"
 check "the program has no run path into the build folder" [ -z "$(readelf -d "$ROOT/usr/bin/tabel" | grep -E 'RPATH|RUNPATH')" ]
 check "the program reads /etc/tabel/tabel.conf" grep -q /etc/tabel/tabel.conf <<<"$(strings -e l "$ROOT/usr/bin/tabel")"
+# Whatever the program holds before a code is typed opens the sign-in and nothing more:
+# the password of the account the workstations once shared is not in it.
+check "the program holds no full-rights password" \
+  [ -z "$( { strings -e l "$ROOT/usr/bin/tabel"; strings "$ROOT/usr/bin/tabel"; } | grep -e plomvux -e 'UID=sys')" ]
+check "only the sign-in account's" grep -q 'tabel_signin' <<<"$(strings -e l "$ROOT/usr/bin/tabel")"
 
 finish

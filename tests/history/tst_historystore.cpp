@@ -120,7 +120,8 @@ private slots:
         for (const History::Row& row : rows) {
             QCOMPARE(row.rowKey, qint64(id));
             QCOMPARE(row.appName, QStringLiteral("Tabel 20240410.3600 full"));
-            QCOMPARE(row.dbUser, QStringLiteral("sys"));
+            QCOMPARE(row.dbUser, db->scalar(QStringLiteral("select session_user")).toString());
+            QCOMPARE(row.dbRole, QStringLiteral("full"));
             QCOMPARE(row.clientAddr, QStringLiteral("127.0.0.1"));
         }
     }

@@ -86,7 +86,8 @@ private slots:
         QCOMPARE(cell(1, 5), QStringLiteral("Кол-во: 10 → 12"));
         QCOMPARE(cell(1, 2), QString::number(entry));
         QCOMPARE(cell(1, 6), QStringLiteral("Табель, сборка 20240410.3600, полный доступ"));
-        QCOMPARE(cell(1, 7), QStringLiteral("sys"));
+        QCOMPARE(cell(1, 7), db->scalar(QStringLiteral("select session_user")).toString());
+        QCOMPARE(cell(1, 9), QStringLiteral("полный доступ"));
         QCOMPARE(cell(1, 8), QStringLiteral("127.0.0.1"));
         QVERIFY(cell(1, 0).contains(db->scalar(QStringLiteral("select to_char(now(), 'DD.MM.YYYY')")).toString()));
         // The chosen row in full below the list.

@@ -7,7 +7,7 @@ namespace {
 
 QVariant insertReturningId(const TestDatabase& db, const QString& sql, const SqlRun::Params& params)
 {
-    const SqlRun::Result r = db.dm()->select(sql, params);
+    const SqlRun::Result r = db.select(sql, params);
     return r.rows.first().value(0);
 }
 

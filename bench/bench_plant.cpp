@@ -20,7 +20,7 @@ int main(int argc, char* argv[])
     const int older = argc > 5 ? atoi(argv[5]) : 0;
     DataModule dm;
     const QString connection = ConnectionString::compose(QString::fromLocal8Bit(argv[1]), QStringLiteral("127.0.0.1"),
-                                                         qEnvironmentVariableIntValue("TABEL_TEST_PORT"), benchAccount());
+                                                         qEnvironmentVariableIntValue("TABEL_TEST_PORT"), Bench::benchAccount());
     if (!dm.connectTo(connection)) {
         std::fprintf(stderr, "cannot connect: %s\n", qPrintable(dm.lastError()));
         return 1;

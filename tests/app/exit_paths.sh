@@ -23,13 +23,7 @@ drop_db exit_paths
 psql -X -q -v ON_ERROR_STOP=1 -d postgres -c "create database exit_paths template $TABEL_TEST_TEMPLATE" || exit 1
 printf 'server = 127.0.0.1\ndatabase = exit_paths\nport = %s\n' "$TABEL_TEST_PORT" >"$WORK/tabel.conf"
 
-Xvfb -displayfd 3 -screen 0 1400x900x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-XVFB=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-[ -s "$WORK/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=:$(cat "$WORK/display")
-export XDG_RUNTIME_DIR=$WORK/run
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+start_display 1400x900x24 || exit 1
 # A Russian keyboard, as the plant's desktops have: the journal's Alt+В is typed on it.
 setxkbmap -layout us,ru >/dev/null 2>&1
 openbox >/dev/null 2>&1 &

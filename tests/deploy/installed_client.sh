@@ -32,13 +32,7 @@ sed -i -e "s/^# *server *=.*/server = 127.0.0.1/" -e "s/^# *database *=.*/databa
 check "the shipped setting file has a line for each of server, database, port" \
   [ "$(grep -cE '^(server = 127.0.0.1|database = '$DB'|port = '$TABEL_TEST_PORT')$' "$CONF")" = 3 ]
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-XVFB=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-[ -s "$WORK/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=:$(cat "$WORK/display")
-export XDG_RUNTIME_DIR=$WORK/run
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+start_display 1280x800x24 || exit 1
 
 # Started as the menu starts it: no parameters; the setting file found where the package
 # put it (TABEL_CONFIG stands in for the root this test installed into).

@@ -20,3 +20,15 @@ need_test_server() {
 }
 sql() { psql -X -q -tA -v ON_ERROR_STOP=1 -d "$1" -c "$2"; }   # sql DATABASE STATEMENT
 drop_db() { psql -X -q -v ON_ERROR_STOP=1 -d postgres -c "drop database if exists $1 with (force)"; }
+
+# Starts a virtual display of the given size and makes it the display of what follows
+# (DISPLAY, and XDG_RUNTIME_DIR in $WORK); its server's process is $XVFB.
+start_display() {
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
+  XVFB=$!
+  for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+  [ -s "$WORK/display" ] || { echo "Xvfb did not start"; return 1; }
+  export DISPLAY=:$(cat "$WORK/display")
+  export XDG_RUNTIME_DIR=$WORK/run
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+}

@@ -1,3 +1,5 @@
+#include "app/roles.h"
+#include "db/connectionstring.h"
 #include "db/dberror.h"
 #include "db/sqlrun.h"
 #include "db/transaction.h"
@@ -9,6 +11,7 @@
 #include <QThread>
 #include <QtTest>
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -263,6 +266,53 @@ private slots:
         QCOMPARE(saves->remove(ivanovsEntry), Outcome::Gone);
         QCOMPARE(saves->setMark(ivanovsEntry, QStringLiteral("ok")), Outcome::Gone);
         QCOMPARE(state(), gone);
+    }
+
+    // Signed in with a role's code, a workstation's saves have that role's rights on the
+    // server: the foreman adds entries with their days; the storekeeper changes the mark;
+    // what a role's buttons cannot do is refused, whole.
+    void eachRoleSavesWhatItMay_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("adds");
+        QTest::addColumn<bool>("changes");   // change and delete
+        QTest::addColumn<bool>("marks");
+        QTest::newRow("foreman") << QStringLiteral("quolbin") << true << false << false;
+        QTest::newRow("storekeeper") << QStringLiteral("fumpo") << false << false << true;
+        QTest::newRow("planner") << QStringLiteral("brivel") << false << false << false;
+        QTest::newRow("full access") << QStringLiteral("0583") << true << true << true;
+    }
+    void eachRoleSavesWhatItMay()
+    {
+        QFETCH(QString, code);
+        QFETCH(bool, adds);
+        QFETCH(bool, changes);
+        QFETCH(bool, marks);
+        DataModule workstation;
+        const QString signIn = TestDatabase::connectionStringFor(db->name());
+        QVERIFY(workstation.connectTo(signIn));
+        const Roles::SignInAnswer answer = Roles::signIn(workstation, code);
+        QVERIFY2(answer.role != Role::None, qPrintable(answer.refusal));
+        QVERIFY(workstation.connectTo(ConnectionString::withAccount(signIn, answer.account)));
+        JournalSaves its(workstation);
+
+        // Each action either happens whole (and the timesheet agrees) or writes nothing.
+        const auto attempt = [&](bool allowed, const std::function<Outcome()>& action) {
+            const QString before = state();
+            try {
+                QCOMPARE(action(), Outcome::Saved);
+                QVERIFY2(allowed, "a save the role may not make went through");
+            } catch (const DbError& e) {
+                QVERIFY2(!allowed, qPrintable(e.message()));
+                QCOMPARE(e.kind(), DbError::Kind::Permission);
+                QCOMPARE(state(), before);
+            }
+            QCOMPARE(drift(), 0);
+        };
+        attempt(marks, [&] { return its.setMark(ivanovsEntry, QStringLiteral("ok")); });
+        attempt(changes, [&] { return its.change(row(ivanov, march5, 6), ivanovsEntry, today); });
+        attempt(adds, [&] { return its.add(row(sidorov, march5, 3), today); });
+        attempt(changes, [&] { return its.remove(ivanovsEntry); });
     }
 
     // A closed month refuses every action whole, with the server's reason and the note.

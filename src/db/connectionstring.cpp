@@ -16,6 +16,12 @@ namespace ConnectionString {
 namespace {
 const int kPlantPort = 5432;
 const char* const kDefaultDatabase = "kesta_erp";
+
+// The installation's TLS mode; "allow" when its setting file names none.
+QString sslModeOf(const InstallationSetting& setting)
+{
+    return setting.sslMode.isEmpty() ? QStringLiteral("allow") : setting.sslMode;
+}
 }
 
 Account signInAccount()
@@ -153,7 +159,7 @@ QString installedDefault(const InstallationSetting& setting)
     return compose(setting.database.isEmpty() ? QString::fromLatin1(kDefaultDatabase) : setting.database,
                    setting.server.isEmpty() ? QStringLiteral(TABEL_DEFAULT_SERVER) : setting.server,
                    setting.port > 0 ? setting.port : kPlantPort, signInAccount(),
-                   setting.sslMode.isEmpty() ? QStringLiteral("allow") : setting.sslMode, setting.sslRootCert);
+                   sslModeOf(setting), setting.sslRootCert);
 }
 
 QString fromArguments(const QStringList& args, const InstallationSetting& setting)
@@ -163,7 +169,7 @@ QString fromArguments(const QStringList& args, const InstallationSetting& settin
     // The installation's TLS mode holds for a server named on the command line too.
     return server.isEmpty() ? installedDefault(setting)
                             : compose(database, server, kPlantPort, signInAccount(),
-                                      setting.sslMode.isEmpty() ? QStringLiteral("allow") : setting.sslMode,
+                                      sslModeOf(setting),
                                       setting.sslRootCert);
 }
 

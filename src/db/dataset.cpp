@@ -4,6 +4,8 @@
 #include "db/sqlrun.h"
 #include "db/transaction.h"
 
+#include <QStringList>
+
 Dataset::Dataset(const QString& name, const QString& connectionName, QObject* parent)
     : QObject(parent), connectionName_(connectionName)
 {
@@ -29,11 +31,17 @@ void Dataset::open()
     if (localSettings_.isEmpty()) {
         table_ = std::make_shared<const SqlRun::Table>(SqlRun::selectTable(connectionName_, sql_, params_));
     } else {
-        // set_config(…, true) lasts to the end of the transaction, a refusal included.
+        // set_config(…, true) lasts to the end of the transaction, a refusal included; all
+        // the settings go in one statement.
+        QStringList calls;
+        SqlRun::Params values;
+        for (int i = 0; i < localSettings_.size(); ++i) {
+            calls << QStringLiteral("set_config(:name%1, :value%1, true)").arg(i);
+            values.insert(QStringLiteral("name%1").arg(i), localSettings_[i].first);
+            values.insert(QStringLiteral("value%1").arg(i), localSettings_[i].second);
+        }
         Transaction transaction(connectionName_);
-        for (const auto& [name, value] : localSettings_)
-            SqlRun::select(connectionName_, QStringLiteral("select set_config(:name, :value, true)"),
-                           {{QStringLiteral("name"), name}, {QStringLiteral("value"), value}});
+        SqlRun::select(connectionName_, QStringLiteral("select %1").arg(calls.join(QStringLiteral(", "))), values);
         table_ = std::make_shared<const SqlRun::Table>(SqlRun::selectTable(connectionName_, sql_, params_));
         transaction.commit();
     }

@@ -13,11 +13,9 @@ namespace HoursPosting {
 // The same posting inside the caller's transaction, which holds the worker's timesheet
 // lock (lockStatement) already: a save posts the days it touches together with the entry.
 void postDay(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate);
-}
 
 // The two writing statements, for a worker, shift and date. Both compute the day's sum
 // themselves. The insert turns into an update when the row already exists.
-namespace HoursPosting {
 QString insertStatement(int w_id, int shift, const QDate& date);
 QString updateStatement(int w_id, int shift, const QDate& date);
 QString countStatement(int w_id, int shift, const QDate& date);

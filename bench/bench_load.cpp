@@ -11,6 +11,7 @@
 #include "app/roles.h"
 #include "db/connectionstring.h"
 #include "db/dberror.h"
+#include "journal/entryprice.h"
 #include "journal/journalsaves.h"
 #include "journal/journalstore.h"
 #include "support/testdb.h"
@@ -161,11 +162,12 @@ int station(const QString& database, int id, int seconds, const QString& logPath
         row.w_id = workers.at(random.bounded(workers.size()));
         row.o_id = operation;
         row.i_id = product;
-        row.cena = 10;
         row.quantity = quantity;
         row.hours = 1 + random.bounded(3);
         row.date = random.bounded(5) == 0 ? lastMonthsEnd() : today();
         row.shift = 1 + random.bounded(3);
+        // The rule's price of the operation's one norm (10 + id % 7), as the editor gives it.
+        row.cena = EntryPrice::finalPrice(10 + operation % 7, false, row.shift);
         return row;
     };
     const auto idOf = [&](int quantity) {

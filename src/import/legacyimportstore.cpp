@@ -40,6 +40,14 @@ void openDataSource(const QString& name, const LegacyImportStore::DataSource& so
 
 // Norm levels whose operation is gone go with it, as the foreign key's cascade does; the
 // import replaces operations with the checks switched off, so it does it itself.
+const char* const kImportRole = "set local role tabel_import";
+
+// The old journal that a plant keeps beside the schema, and whether this login may read it.
+const char* const kMainSource =
+    "select quote_ident(n.nspname) || '.' || quote_ident(c.relname) as name, c.oid::bigint as oid, "
+    "has_table_privilege(c.oid, 'SELECT')::integer as readable, current_database() as db "
+    "from pg_class c join pg_namespace n on n.oid = c.relnamespace where c.oid = to_regclass(:name)";
+
 const char* const kNormsOfGoneOperations =
     "delete from accounts_dep.norm where o_id>0 and not exists (select 1 from accounts_dep.oper where oper.id=norm.o_id)";
 
@@ -103,14 +111,16 @@ LegacyImportStore::Source LegacyImportStore::findSource(const ImportSteps::Step&
     if (step.origin == ImportSteps::Origin::Main) {
         source.connection = mainConnection();
         // The name as an unqualified select would read it on that connection.
-        const SqlRun::Result found = SqlRun::select(
-            source.connection,
-            QStringLiteral("select quote_ident(n.nspname) || '.' || quote_ident(c.relname) as name, c.oid::bigint as oid "
-                           "from pg_class c join pg_namespace n on n.oid = c.relnamespace where c.oid = to_regclass(:name)"),
-            {{QStringLiteral("name"), step.sourceTable}});
+        const SqlRun::Result found =
+            SqlRun::select(source.connection, QString::fromLatin1(kMainSource), {{QStringLiteral("name"), step.sourceTable}});
         if (found.rows.isEmpty())
             throw DbError(QStringLiteral("в базе основного подключения нет таблицы «%1» со старым журналом.").arg(step.sourceTable));
         source.table = found.rows.first().value(0).toString();
+        if (found.rows.first().value(2).toInt() == 0)
+            throw DbError(QStringLiteral("нет права читать старый журнал %1. Администратор разрешает это на сервере "
+                                         "базы данных командой «tabel-setup-server --upgrade --database %2» "
+                                         "и повторяет перенос.")
+                              .arg(source.table, found.rows.first().value(3).toString()));
         const qlonglong sourceOid = found.rows.first().value(1).toLongLong();
         const SqlRun::Result target = SqlRun::select(
             target_, QStringLiteral("select '%1'::regclass::oid::bigint as oid").arg(step.target));
@@ -160,13 +170,15 @@ void LegacyImportStore::beginStep(const ImportSteps::Step& step)
     if (!db.transaction())
         throw DbError(db.lastError().text());
     inStep_ = true;
-    if (!step.checksReferences) {
-        try {
+    // The old database's rows, prices, marks and hours are written as they were under the
+    // import's own role, which a full-access login takes for this transaction only.
+    try {
+        SqlRun::execute(target_, QString::fromLatin1(kImportRole));
+        if (!step.checksReferences)
             SqlRun::execute(target_, QStringLiteral("set local session_replication_role = replica"));
-        } catch (const DbError& e) {
-            throw DbError(QStringLiteral("учётной записи источника Tabel_PgSQL нужны права суперпользователя PostgreSQL.\n")
-                          + e.message());
-        }
+    } catch (const DbError& e) {
+        throw DbError(QStringLiteral("перенос данных выполняется только с полным доступом к базе данных.\n")
+                      + e.message());
     }
     SqlRun::execute(target_, QStringLiteral("delete from %1 where id>0").arg(step.target));
 }

@@ -4,61 +4,23 @@
 #include "db/sqltext.h"
 #include "db/transaction.h"
 
-// The day's sum is computed inside the statement that writes it, and a row that another
-// workstation created between our count and our insert is updated instead of doubled
-// (the timesheet key is unique on the server). So two clients posting the same worker,
-// shift and day at once end with one row holding the hours of both entries.
+// The posting is the server's own function (accounts_dep.post_day_hours): it counts the
+// worker's row, sums the day's entries and writes the day column, creating the row when
+// allowed. No workstation writes timesheet hours itself, so a posted day is always the
+// sum of its entries, whatever client wrote them.
 //
-// The count and the write run in one short transaction that first takes the worker's
-// timesheet lock, pg_advisory_xact_lock(hashtext('h_tabel'), w_id): a posting of the
-// same worker elsewhere finishes first, and the sum is taken after it, so it sees every
-// entry committed before. Anything else that rewrites timesheet rows (the month's
-// rebuild) takes the same lock for each worker it writes, or locks the table.
+// The function takes the worker's timesheet lock, pg_advisory_xact_lock(hashtext('h_tabel'),
+// w_id), first: a posting of the same worker elsewhere finishes first, and the sum is taken
+// after it, so it sees every entry committed before. A save takes the same lock before it
+// writes its entry (lockStatement), so its duplicate check sees the other's entry too.
 namespace HoursPosting {
-namespace {
 
-QString daySum(int w_id, int shift, const QDate& date)
+QString postStatement(int w_id, int shift, const QDate& date, bool mayCreate)
 {
-    return QStringLiteral("(select coalesce(sum(time), 0) from accounts_dep.smena where w_id=%1 and smena=%2 "
-                          "and data=to_date('%3', 'DD.MM.YYYY'))")
+    return QStringLiteral("select accounts_dep.post_day_hours(%1, %2, to_date('%3', 'DD.MM.YYYY'), %4) as tim")
         .arg(w_id)
         .arg(shift)
-        .arg(SqlText::date(date));
-}
-
-QString rowKey(int w_id, int shift, const QDate& date)
-{
-    return QStringLiteral(" where w_id=%1 and smena=%2 and month=%3 and year=%4")
-        .arg(w_id)
-        .arg(shift)
-        .arg(date.month())
-        .arg(date.year());
-}
-
-}
-
-QString insertStatement(int w_id, int shift, const QDate& date)
-{
-    return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d%1) select %2, %3, %4, %5, %6"
-                          " on conflict (year, month, w_id, smena) do update set d%1=excluded.d%1")
-        .arg(date.day())
-        .arg(shift)
-        .arg(w_id)
-        .arg(date.month())
-        .arg(date.year())
-        .arg(daySum(w_id, shift, date));
-}
-
-QString updateStatement(int w_id, int shift, const QDate& date)
-{
-    return QStringLiteral("update accounts_dep.h_tabel set d%1=%2%3")
-        .arg(date.day())
-        .arg(daySum(w_id, shift, date), rowKey(w_id, shift, date));
-}
-
-QString countStatement(int w_id, int shift, const QDate& date)
-{
-    return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel") + rowKey(w_id, shift, date);
+        .arg(SqlText::date(date), mayCreate ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 QString lockStatement(int w_id)
@@ -86,16 +48,9 @@ QString driftStatement()
 
 void HoursPosting::postDay(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate)
 {
-    int count = 0;
-    if (mayCreate) {
-        dm.Control->setSql(HoursPosting::countStatement(w_id, shift, date));
-        dm.Control->open();
-        count = dm.Control->value(QStringLiteral("cnt")).toInt();
-        dm.Control->close();
-    }
-    dm.H_Tabel_ins->setText(mayCreate && count == 0 ? HoursPosting::insertStatement(w_id, shift, date)
-                                                    : HoursPosting::updateStatement(w_id, shift, date));
-    dm.H_Tabel_ins->execute();
+    dm.Control->setSql(HoursPosting::postStatement(w_id, shift, date, mayCreate));
+    dm.Control->open();
+    dm.Control->close();
 }
 
 void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate)

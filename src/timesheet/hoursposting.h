@@ -14,11 +14,8 @@ namespace HoursPosting {
 // lock (lockStatement) already: a save posts the days it touches together with the entry.
 void postDay(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate);
 
-// The two writing statements, for a worker, shift and date. Both compute the day's sum
-// themselves. The insert turns into an update when the row already exists.
-QString insertStatement(int w_id, int shift, const QDate& date);
-QString updateStatement(int w_id, int shift, const QDate& date);
-QString countStatement(int w_id, int shift, const QDate& date);
+// The server's posting of one day: it counts the row, sums the day and writes it.
+QString postStatement(int w_id, int shift, const QDate& date, bool mayCreate);
 // Taken first in the posting's transaction: one posting of a worker at a time.
 QString lockStatement(int w_id);
 // The posting rule as one statement over the whole journal: the number of worker-days

@@ -13,8 +13,8 @@ public:
     // gives: a worker and shift get a row when they have journal entries that month, each
     // day holds the sum of "time" of that day's entries, days without entries 0. Only
     // the differences are written: rows that stay as they are are not touched, so the
-    // history shows what the rebuild really changed. dayDone is called after each day of
-    // the month has been gathered.
+    // history shows what the rebuild really changed (the server computes and writes it).
+    // dayDone is called for each day of the month once the month is rebuilt.
     //
     // Runs as one transaction on the shared connection: the month is replaced whole or,
     // when a statement fails, stays as it was (the DbError is passed on). The timesheet

@@ -16,7 +16,7 @@ class AccessTest : public QObject {
     QString name;
     std::unique_ptr<DataModule> admin;      // the test server's superuser: fixtures, fingerprints
     QMap<QString, ConnectionString::Account> logins;
-    int worker = 0, operation = 0, product = 0, entry = 0;
+    int worker = 0, operation = 0, secondOperation = 0, product = 0, entry = 0;
 
     QString signInString() const { return ConnectionString::compose(name, QStringLiteral("127.0.0.1"), TestDatabase::port()); }
     QString adminScalar(const QString& sql) const
@@ -93,6 +93,13 @@ private slots:
         const int kind = admin->select(QStringLiteral("insert into accounts_dep.vid_oper(vid) values ('Гибка') returning id")).rows.first().value(0).toInt();
         operation = admin->select(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new) values (%1, 0, %2, 0) returning id")
                                       .arg(kind).arg(product)).rows.first().value(0).toInt();
+        // The operation's lowest norm price is 1.25: 2.5 on a day off, 1.5 in shift 3, 1.875 in shift 4.
+        admin->execute(QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) values (%1, 100, 0, 1.25), (%1, 200, 5, 1.4)")
+                           .arg(operation));
+        // Another operation of the product, its price 7.
+        secondOperation = admin->select(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new) values (%1, 1, %2, 0) returning id")
+                                            .arg(kind).arg(product)).rows.first().value(0).toInt();
+        admin->execute(QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) values (%1, 100, 0, 7)").arg(secondOperation));
         entry = admin->select(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, color, time, ok, vvod, prize) "
                                              "values (%1, %2, %3, 10, 0, '2024-04-02', 1, 2.5, 0, 8, 'no', now(), 0) returning id")
                                   .arg(worker).arg(product).arg(operation)).rows.first().value(0).toInt();
@@ -235,24 +242,47 @@ private slots:
         QTest::newRow("read the history") << "select count(*) from accounts_dep.change_log" << QStringList{"full"};
         QTest::newRow("read the codes") << "select count(*) from accounts_dep.access_code" << none;
         QTest::newRow("read the logins") << "select count(*) from accounts_dep.role_login" << none;
-        QTest::newRow("add an entry") << "insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, color, time, ok, vvod, prize) "
-                                         "values (%W, %P, %O, 5, 0, '2024-04-03', 1, 2.5, 0, 4, 'no', now(), 0)"
-                                      << QStringList{"foreman", "full"};
-        QTest::newRow("post hours") << "update accounts_dep.h_tabel set d2 = 4 where w_id = %W" << QStringList{"foreman", "full"};
+        // A journal row's price is the rule's (the lowest norm price, x2 on a day off, x1.2 in
+        // shift 3, x1.5 in shift 4), its mark "no": whoever writes it.
+        const QString addEntry = "insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, color, time, ok, vvod, prize) "
+                                 "values (%W, %P, %O, 5, 0, '2024-04-03', %1, %2, 0, 4, '%3', now(), 0)";
+        const QStringList adders{"foreman", "full"};
+        QTest::newRow("add an entry") << addEntry.arg(1).arg("1.25").arg("no") << adders;
+        QTest::newRow("add an entry, day off") << addEntry.arg(1).arg("2.5").arg("no") << adders;
+        QTest::newRow("add an entry, shift 3") << addEntry.arg(3).arg("1.5").arg("no") << adders;
+        QTest::newRow("add an entry, shift 4, day off") << addEntry.arg(4).arg("3.75").arg("no") << adders;
+        QTest::newRow("price x1000") << addEntry.arg(1).arg("1250").arg("no") << none;
+        QTest::newRow("price x0.5") << addEntry.arg(1).arg("0.625").arg("no") << none;
+        QTest::newRow("shift 3's factor in shift 4") << addEntry.arg(4).arg("1.5").arg("no") << none;
+        QTest::newRow("another norm's price") << addEntry.arg(1).arg("1.4").arg("no") << none;
+        QTest::newRow("no price") << addEntry.arg(1).arg("null").arg("no") << none;
+        QTest::newRow("added already accepted") << addEntry.arg(1).arg("1.25").arg("ok") << none;
+        QTest::newRow("added hidden") << addEntry.arg(1).arg("1.25").arg("ta") << none;
+        QTest::newRow("change the price") << "update accounts_dep.smena set cena = 99 where id = %E" << none;
+        QTest::newRow("change the price to the rule's") << "update accounts_dep.smena set cena = 1.25 where id = %E" << QStringList{"full"};
+        QTest::newRow("keep the price, another operation") << "update accounts_dep.smena set o_id = %O2 where id = %E" << none;
+        QTest::newRow("the rule's price of another operation") << "update accounts_dep.smena set o_id = %O2, cena = 7 where id = %E"
+                                                              << QStringList{"full"};
+        // The timesheet's hours are the server's sums of the journal.
+        QTest::newRow("post hours") << "update accounts_dep.h_tabel set d2 = 4 where w_id = %W" << none;
         QTest::newRow("post a new month") << "insert into accounts_dep.h_tabel(w_id, smena, month, year, d1) values (%W, 1, 5, 2024, 8)"
-                                          << QStringList{"foreman", "full"};
+                                          << none;
+        QTest::newRow("delete timesheet rows") << "delete from accounts_dep.h_tabel where month = 4" << none;
+        QTest::newRow("empty the timesheet") << "truncate accounts_dep.h_tabel" << none;
+        QTest::newRow("post a day by the rule") << "select accounts_dep.post_day_hours(%W, 1, '2024-04-02', true)" << adders;
+        QTest::newRow("rebuild a month") << "select accounts_dep.rebuild_month(4, 2024)" << QStringList{"full"};
         QTest::newRow("accept an entry") << "update accounts_dep.smena set ok = 'ok' where id = %E" << QStringList{"storekeeper", "full"};
         QTest::newRow("change an entry") << "update accounts_dep.smena set kol_vo = 50 where id = %E" << QStringList{"full"};
         QTest::newRow("accept and change") << "update accounts_dep.smena set ok = 'ok', kol_vo = 50 where id = %E" << QStringList{"full"};
         QTest::newRow("delete an entry") << "delete from accounts_dep.smena where id = %E" << QStringList{"full"};
-        QTest::newRow("delete timesheet rows") << "delete from accounts_dep.h_tabel where month = 4" << QStringList{"full"};
         QTest::newRow("a kind") << "insert into accounts_dep.vid_oper(vid) values ('Сварка')" << QStringList{"full"};
         QTest::newRow("a product") << "insert into cmn_gds_and_srv.gds_and_srv(s_caption, s_description, id_msm_bs, massa) values ('КР-2', '', 6, 1)"
                                    << QStringList{"full"};
         QTest::newRow("a worker") << "insert into accounts_dep.person(fio, s_staffpos_hl) values ('Петров П.П.', '')" << QStringList{"full"};
         QTest::newRow("close a month") << "insert into accounts_dep.closed_month(year, month) values (2024, 4)" << QStringList{"full"};
         QTest::newRow("empty the journal") << "truncate accounts_dep.smena" << QStringList{"full"};
-        QTest::newRow("reference checks off") << "set session_replication_role = replica" << QStringList{"full"};
+        QTest::newRow("reference checks off") << "set session_replication_role = replica" << none;
+        QTest::newRow("the import's rights") << "set role tabel_import" << QStringList{"full"};
         QTest::newRow("alter a table") << "alter table accounts_dep.smena add column extra integer" << none;
         QTest::newRow("triggers off") << "alter table accounts_dep.smena disable trigger user" << none;
         QTest::newRow("one trigger off") << "alter table accounts_dep.change_log disable trigger change_log_guard" << none;
@@ -277,6 +307,7 @@ private slots:
         QFETCH(QStringList, allowed);
         sql.replace(QStringLiteral("%W"), QString::number(worker))
             .replace(QStringLiteral("%P"), QString::number(product))
+            .replace(QStringLiteral("%O2"), QString::number(secondOperation))
             .replace(QStringLiteral("%O"), QString::number(operation))
             .replace(QStringLiteral("%E"), QString::number(entry));
         for (const QString& role : {QStringLiteral("planner"), QStringLiteral("foreman"), QStringLiteral("storekeeper"), QStringLiteral("full")}) {
@@ -315,7 +346,7 @@ private slots:
     {
         auto foreman = connectAs(logins.value(QStringLiteral("foreman")));
         foreman->execute(QStringLiteral("set application_name = 'Tabel 20240101.1 full'"));
-        foreman->execute(QStringLiteral("update accounts_dep.h_tabel set d3 = 7 where w_id = %1").arg(worker));
+        foreman->execute(QStringLiteral("select accounts_dep.post_day_hours(%1, 1, '2024-05-02', true)").arg(worker));
         auto storekeeper = connectAs(logins.value(QStringLiteral("storekeeper")));
         storekeeper->execute(QStringLiteral("update accounts_dep.smena set ok = 'ok' where id = %1").arg(entry));
         QCOMPARE(adminScalar(QStringLiteral("select string_agg(db_role || ':' || table_name, ',' order by id) "

@@ -220,6 +220,7 @@ private slots:
     {
         db->exec(QStringLiteral("delete from accounts_dep.smena"));
         db->exec(QStringLiteral("delete from accounts_dep.h_tabel"));
+        db->exec(QStringLiteral("update accounts_dep.norm set price=case norma when 100 then 10 else 11 end where o_id=%1").arg(cutting));
         Clock::setToday(today);
         dayOffBox()->setChecked(false);
         for (int shift = 4; shift >= 1; --shift)
@@ -427,6 +428,8 @@ private slots:
             QCOMPARE(text("Edit7"), finalPrice);
             QCOMPARE(text("Edit9"), amount);
         } else {
+            // The norm's price is the base the server checks the written price against.
+            db->exec(QStringLiteral("update accounts_dep.norm set price=%1 where o_id=%2").arg(price).arg(cutting));
             openJournal(4, day);                                  // 0.1235 × 1.5 = 0.18525
             OperationsList::Choice op = operation(cutting);
             op.cena = price;
@@ -809,6 +812,9 @@ private slots:
         const QString update = EntryStore::updateSql(row, 1, today);
         const QString price = SqlText::price(base);
 
+        // The norm's price is the base the server checks the written price against.
+        db->exec(QStringLiteral("update accounts_dep.norm set price=%1 where o_id=%2")
+                     .arg(QString::number(base, 'g', 17)).arg(cutting));
         OperationsList::Choice op = operation(cutting);
         op.cena = base;
         editor->workerChosen(worker(ivanov));
@@ -816,8 +822,14 @@ private slots:
         editor->recomputePrices();
         fill(QStringLiteral("1"), QStringLiteral("1"), QString(), QStringLiteral("0"));
         Messages::Recorder recorder;
-        editor->onSave();
+        QString refusal;
+        try {
+            editor->onSave();
+        } catch (const DbError& e) {
+            refusal = e.message();
+        }
         std::setlocale(LC_NUMERIC, numericBefore.constData());
+        QCOMPARE(refusal, QString());
 
         QVERIFY2(!price.contains(u',') && !price.contains(u'e') && !price.contains(u'E'), qPrintable(price));
         QVERIFY(insert.contains(QStringLiteral(", 0, 0, %1,0, 0, to_date('05.03.2024'").arg(price)));
@@ -948,6 +960,39 @@ private slots:
         QVERIFY(editor->isVisible());
         QCOMPARE(text("Edit3"), QStringLiteral("5"));
         QCOMPARE(entries(), 0);
+        editor->reject();
+    }
+
+    // The norms changed at another workstation between the choice and the save: the server
+    // refuses the old price, the foreman reads the rule's price and chooses the operation
+    // again, and the save then goes through with the new price.
+    void aPriceTheNormsNoLongerGiveIsRefusedUntilChosenAgain()
+    {
+        dm()->Oper->open();
+        choose(ivanov, cutting);
+        fill(QStringLiteral("5"), QStringLiteral("8"), QString(), QStringLiteral("0"));
+        db->exec(QStringLiteral("update accounts_dep.norm set price=price+2 where o_id=%1").arg(cutting));
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        Messages::Recorder recorder;
+        QTest::mouseClick(child<QPushButton>(editor, "Button1"), Qt::LeftButton);
+        QCOMPARE(recorder.texts(),
+                 QStringList{QStringLiteral("Цена 10 не соответствует нормативу операции «КР-100; Резка»: по нормативу 12, "
+                                            "в выходной 24 — выберите операцию заново.\n\n"
+                                            "Позиция не записана: ни журнал, ни табель не изменены.")});
+        QVERIFY(editor->isVisible());
+        QCOMPARE(entries(), 0);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.h_tabel")).toInt(), 0);
+
+        dm()->Oper->close();
+        dm()->Oper->open();
+        editor->operationChosen(operation(cutting));
+        editor->recomputePrices();
+        QCOMPARE(text("Edit7"), QStringLiteral("12"));
+        QTest::mouseClick(child<QPushButton>(editor, "Button1"), Qt::LeftButton);
+        QCOMPARE(recorder.shown.size(), 1);
+        QCOMPARE(entries(), 1);
+        QCOMPARE(stored(lastId()).value(QStringLiteral("cena")).toDouble(), 12.0);
         editor->reject();
     }
 

@@ -123,20 +123,21 @@ private slots:
             QCOMPARE(day(worker17, 3, 2, date.year(), n), 0);
     }
 
-    // Two workstations that both counted no row, then both insert: one row, all hours.
-    void concurrentFirstPostingsKeepOneRowWithAllHours()
+    // Two workstations posting the first hours of one worker, shift and month: one row
+    // with the hours of both.
+    void postingsFromTwoWorkstationsKeepOneRowWithAllHours()
     {
         const QDate d(2024, 6, 3);
         DataModule second;
         QVERIFY(second.connectTo(db->connectionString()));
         addEntry(worker17, d, 1, 4);
-        db->exec(HoursPosting::insertStatement(worker17, 1, d));
+        PostDayHours(*db->dm(), worker17, 1, d, true);
         addEntry(worker17, d, 1, 3, 9);
-        second.execute(HoursPosting::insertStatement(worker17, 1, d));
+        PostDayHours(second, worker17, 1, d, true);
         QCOMPARE(rows(worker17), 1);
         QCOMPARE(day(worker17, 1, 6, 2024, 3), 7);
-        // A twin row cannot be written by any other means either.
-        QVERIFY_THROWS_EXCEPTION(DbError, second.execute(QStringLiteral(
+        // A twin row cannot be written by any other means either, not even by the owner.
+        QVERIFY_THROWS_EXCEPTION(DbError, db->exec(QStringLiteral(
             "insert into accounts_dep.h_tabel(smena, w_id, month, year, d3) values (1, %1, 6, 2024, 4)").arg(worker17)));
     }
 

@@ -652,8 +652,8 @@ private slots:
                     return;
                 }
                 try {
-                    other.execute(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, data, smena, time, ok) "
-                                                 "values (%1, %2, %3, '05.06.2024', 2, 6, 'no')").arg(worker).arg(product).arg(operation));
+                    other.execute(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, cena, data, smena, time, ok) "
+                                                 "values (%1, %2, %3, 10, '05.06.2024', 2, 6, 'no')").arg(worker).arg(product).arg(operation));
                     PostDayHours(other, worker, 2, posted, true);
                 } catch (const DbError& e) {
                     postingError = e.message();

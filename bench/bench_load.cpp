@@ -91,7 +91,7 @@ int setup(const QString& database, int workers)
     dm->execute(QStringLiteral(
         "insert into accounts_dep.smena(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod, ok, prize, "
         "id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
-        "select p.id, o.i_id, o.id, 10, 1 + e, 0, d, s, e, 2, d, 'no', 0, 0, 0, 0, 0, 0 "
+        "select p.id, o.i_id, o.id, (10 + o.id % 7) * case s when 3 then 1.2 else 1 end, 1 + e, 0, d, s, e, 2, d, 'no', 0, 0, 0, 0, 0, 0 "
         "from accounts_dep.person p, generate_series(1, 3) s, generate_series(1, 3) e, "
         "(values (to_date('%1', 'DD.MM.YYYY')), (to_date('%2', 'DD.MM.YYYY'))) days(d), "
         "lateral (select id, i_id from accounts_dep.oper order by id offset (p.id * 7 + e) % 160 limit 1) o")

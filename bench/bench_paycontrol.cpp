@@ -123,7 +123,8 @@ int main(int argc, char* argv[])
     // A foreman's save: the entry, then the worker's day posted into the timesheet.
     const QString insertEntry = QStringLiteral(
         "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, prize, "
-        "id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) select w_id, i_id, o_id, 1.5,10, 0, "
+        "id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) select w_id, i_id, o_id, "
+        "round(accounts_dep.rule_price(o_id, smena, false), 4)::float8,10, 0, "
         "to_date('%1', 'DD.MM.YYYY HH24:MI:SS'), smena, 0, 1, '%1', 'no', 0, 0, 0, 0, 0, 0 from accounts_dep.smena where id=%2");
     const int firstEntry = db.scalar(QStringLiteral("select min(id) from accounts_dep.smena where data='15.05.2023'")).toInt();
     compare("save an entry and post the day (4 statements)", 40, [&](int round) {

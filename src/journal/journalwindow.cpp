@@ -172,7 +172,9 @@ JournalWindow::JournalWindow(QWidget* parent)
     ui->Button8->setShortcut(QKeySequence(Qt::Key_F5));
     ui->Button3->setShortcut(QKeySequence(Qt::Key_Delete));
     paintShiftButtons();
+    settingDayOff_ = true;
     onDayOffToggled();
+    settingDayOff_ = false;
 
     // The version gate runs every 30 s for as long as the program runs, also while the
     // login or any dialog is open.
@@ -236,8 +238,7 @@ void JournalWindow::onActivated()
 {
     const QDate today = Clock::today();
     ui->DateT->setDate(today);
-    if (JournalStore::isWeekend(today))
-        ui->CBox1->setChecked(true);
+    followDayOff(today, true);
     reopenAllJournals(today);
 }
 
@@ -247,7 +248,7 @@ void JournalWindow::onDateChosen()
         WaitCursor wait;
         reopenAllJournals(date());
     }
-    ui->CBox1->setChecked(JournalStore::isWeekend(date()));
+    followDayOff(date(), false);
     ui->DBGrid2->setFocus();
 }
 
@@ -258,8 +259,21 @@ void JournalWindow::onShiftChosen(int shift)
     paintShiftButtons();
 }
 
+void JournalWindow::followDayOff(const QDate& shown, bool keepHandChange)
+{
+    if (keepHandChange && dayOffHandDate_.isValid() && dayOffHandDate_ == shown)
+        return;
+    dayOffHandDate_ = QDate();
+    settingDayOff_ = true;
+    ui->CBox1->setChecked(JournalStore::isWeekend(shown));
+    settingDayOff_ = false;
+}
+
 void JournalWindow::onDayOffToggled()
 {
+    // The day-off rate doubles the pay: a tick is kept only for the day it was given to.
+    if (!settingDayOff_)
+        dayOffHandDate_ = dm->Smena1->param(QStringLiteral("data")).toDate();
     ui->CBox1->setStyleSheet(ui->CBox1->isChecked()
                                  ? QStringLiteral("QCheckBox { background-color: rgb(255, 0, 0); color: white; "
                                                   "font-weight: bold; padding: 2px 6px; }")

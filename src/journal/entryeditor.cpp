@@ -9,6 +9,7 @@
 #include "journal/entryprice.h"
 #include "journal/journalsaves.h"
 #include "journal/journalcontext.h"
+#include "ui/datetyping.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
 #include "ui/numbertext.h"
@@ -69,6 +70,8 @@ EntryEditor::EntryEditor(QWidget* parent)
     ui->DTimeP->installEventFilter(this);
     if (QLineEdit* dateText = ui->DTimeP->findChild<QLineEdit*>())
         dateText->installEventFilter(this);
+    // After the filter above, so that Tab finds the typed date taken.
+    DateTyping::install(ui->DTimeP);
     ui->Edit1->setCursor(Qt::PointingHandCursor);
     ui->Edit2->setCursor(Qt::PointingHandCursor);
 

@@ -18,6 +18,7 @@
 #include "reports/summaryreportswindow.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/datasetgrid.h"
+#include "ui/datetyping.h"
 #include "ui/gridcelldelegate.h"
 #include "ui/guard.h"
 #include "ui/menuletters.h"
@@ -139,6 +140,8 @@ JournalWindow::JournalWindow(QWidget* parent)
 
     ui->DateT->setDate(Clock::today());
     ui->DateT->installEventFilter(this);
+    // Installed after the window's own filter, so that Enter finds the typed date taken.
+    DateTyping::install(ui->DateT);
     connect(ui->DateT->calendarWidget(), &QCalendarWidget::clicked, this,
             [this] { QTimer::singleShot(0, this, guardedSlot(this, &JournalWindow::onDateChosen)); });
     connect(ui->DateT->calendarWidget(), &QCalendarWidget::activated, this,

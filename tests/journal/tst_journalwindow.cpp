@@ -13,6 +13,7 @@
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -214,6 +215,29 @@ private slots:
         QCOMPARE(shown()->recordCount(), 0);
         QTest::keyClick(journal->findChild<QDateEdit*>(QStringLiteral("DateT")), Qt::Key_Return);
         QCOMPARE(shown()->recordCount(), 1);
+    }
+
+    // A date typed after a click and Ctrl+A, then Enter: that day's journal opens; the
+    // reports' period boxes take a typed date the same way.
+    void aTypedDateOpensThatDay()
+    {
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"));
+        showDate(monday.addDays(1));
+        auto* box = journal->findChild<QDateEdit*>(QStringLiteral("DateT"));
+        QTest::mouseClick(box->findChild<QLineEdit*>(), Qt::LeftButton);
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, monday.toString(QStringLiteral("dd.MM.yyyy")));
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(journal->date(), monday);
+        QCOMPARE(shown()->recordCount(), 1);
+
+        for (const char* name : {"DTPicker1", "DTPicker2"}) {
+            auto* period = reports->findChild<QDateEdit*>(QString::fromLatin1(name));
+            period->setDate(monday);
+            QTest::keyClick(period, Qt::Key_Home);
+            QTest::keyClicks(period, QStringLiteral("30112026"));
+            QCOMPARE(period->date(), QDate(2026, 11, 30));
+        }
     }
 
     void deleteAsksThenRepostsTheDay_data()

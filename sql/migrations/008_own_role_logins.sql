@@ -30,7 +30,9 @@ begin
         on conflict (role_word) do update set login = excluded.login, secret = excluded.secret;
       given := given + 1;
     end if;
-    execute format('grant %I to %I', 'tabel_' || w, own);
+    if not pg_has_role(own, 'tabel_' || w, 'MEMBER') then
+      execute format('grant %I to %I', 'tabel_' || w, own);
+    end if;
   end loop;
   -- A restore under another name has not the database's own settings either.
   execute format('alter database %I set datestyle = %L', current_database(), 'ISO, DMY');

@@ -60,6 +60,13 @@ DateTyping::DateTyping(QDateEdit* box) : QObject(box), box_(box)
 {
     // The box's own reading of half-typed text would change its date on the way.
     box->setKeyboardTracking(false);
+    // A date picked in the calendar meanwhile ends the typing: what was typed is dropped.
+    connect(box, &QDateEdit::dateChanged, this, [this] {
+        if (!taking_) {
+            typing_ = false;
+            typed_.clear();
+        }
+    });
 }
 
 bool DateTyping::eventFilter(QObject* watched, QEvent* e)
@@ -145,7 +152,9 @@ bool DateTyping::show(bool finished, bool staying)
     }
     typing_ = false;
     typed_.clear();
+    taking_ = true;
     box_->setDate(reading.date);
+    taking_ = false;
     // The text shows the date even when it was the box's date already.
     setText(box_->date().toString(box_->displayFormat()));
     return true;

@@ -47,4 +47,5 @@ private:
     QString typed_;
     bool typing_ = false;
     bool refusing_ = false;
+    bool taking_ = false;
 };

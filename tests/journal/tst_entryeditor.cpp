@@ -178,6 +178,17 @@ class EntryEditorTest : public QObject {
         editor->prepareChange(journal->CurrentJournal->currentRecord());
     }
 
+    // Ivanov has 16 hours in shift 1 of the day already; the editor has him and cutting chosen.
+    void sixteenHoursAlready()
+    {
+        db->exec(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, "
+                                "color, time, ok) select %1, i_id, id, 1, 0, '%2', 1, 10, 7, 16, 'no' "
+                                "from accounts_dep.oper where id=%3")
+                     .arg(ivanov).arg(day.toString(Qt::ISODate)).arg(cutting));
+        dm()->Oper->open();
+        choose(ivanov, cutting);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -655,12 +666,7 @@ private slots:
         QFETCH(QString, hours);
         QFETCH(bool, answer);
         QFETCH(int, said);
-        db->exec(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, "
-                                "color, time, ok) select %1, i_id, id, 1, 0, '%2', 1, 10, 7, 16, 'no' "
-                                "from accounts_dep.oper where id=%3")
-                     .arg(ivanov).arg(day.toString(Qt::ISODate)).arg(cutting));
-        dm()->Oper->open();
-        choose(ivanov, cutting);
+        sixteenHoursAlready();
         fill(QStringLiteral("5"), hours, QString(), QStringLiteral("0"));
         editor->show();
         Messages::Recorder recorder(answer);
@@ -686,12 +692,7 @@ private slots:
     // The real question box: Enter on it answers "Нет" and nothing is written.
     void enterOnTheHoursQuestionWritesNothing()
     {
-        db->exec(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, "
-                                "color, time, ok) select %1, i_id, id, 1, 0, '%2', 1, 10, 7, 16, 'no' "
-                                "from accounts_dep.oper where id=%3")
-                     .arg(ivanov).arg(day.toString(Qt::ISODate)).arg(cutting));
-        dm()->Oper->open();
-        choose(ivanov, cutting);
+        sixteenHoursAlready();
         fill(QStringLiteral("5"), QStringLiteral("999999999"), QString(), QStringLiteral("0"));
         editor->show();
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;

@@ -28,10 +28,8 @@ int main(int argc, char* argv[])
     const int runs = argc > 1 ? atoi(argv[1]) : 41;
 
     DataModule dm;
-    if (!dm.connectTo(Bench::plantConnectionString())) {
-        std::fprintf(stderr, "cannot connect: %s\n", qPrintable(dm.lastError()));
+    if (!Bench::signIn(dm))
         return 1;
-    }
     const QDate day = plantDay();
     const int perDay = dm.select(QStringLiteral("select count(*) from accounts_dep.smena where data=:d and smena=1"),
                                  {{QStringLiteral("d"), day}}).rows.first().value(0).toInt();

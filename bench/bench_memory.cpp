@@ -57,7 +57,6 @@ int main(int argc, char* argv[])
     // A working day of the plant database is "today": the journal opens on a full day.
     Clock::setToday(plantDay());
 
-    int operation = 0;
     const std::vector<std::pair<const char*, std::function<void(JournalWindow*)>>> steps = {
         {"shift 2", [](JournalWindow* j) { j->findChild<QRadioButton*>(QStringLiteral("RadioButton2"))->setChecked(true); }},
         {"shift 3", [](JournalWindow* j) { j->findChild<QRadioButton*>(QStringLiteral("RadioButton3"))->setChecked(true); }},
@@ -67,7 +66,11 @@ int main(int argc, char* argv[])
         {"products", [](JournalWindow* j) { j->onProducts(); }},
         {"prices", [](JournalWindow* j) { j->onPrices(); }},
         {"kinds", [](JournalWindow* j) { j->onKinds(); }},
-        {"norms", [&](JournalWindow*) { appWindows().norms->showForOperation(operation); }},
+        // Read once signed in: the sign-in account reads nothing of the plant.
+        {"norms", [](JournalWindow*) {
+             const int operation = DataModule::instance()->select(QStringLiteral("select min(id) from accounts_dep.oper")).rows.first().value(0).toInt();
+             appWindows().norms->showForOperation(operation);
+         }},
         {"timesheet", [](JournalWindow* j) { j->onTimesheet(); }},
         {"summary reports", [](JournalWindow* j) { j->onSummaryReports(); }},
         {"history", [](JournalWindow* j) { j->onHistory(); }},
@@ -85,7 +88,6 @@ int main(int argc, char* argv[])
         if ((!modal || modal == static_cast<QWidget*>(w.login)) && w.login && w.login->isVisible() && !(w.journal && w.journal->isVisible())) {
             if (!busy) {
                 busy = true;
-                operation = DataModule::instance()->select(QStringLiteral("select min(id) from accounts_dep.oper")).rows.first().value(0).toInt();
                 w.login->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("0583"));
                 QTimer::singleShot(0, w.login, [&] { w.login->onEnter(); });
             }

@@ -104,10 +104,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const int runs = argc > 1 ? atoi(argv[1]) : 5;
     DataModule dm;
-    if (!dm.connectTo(Bench::plantConnectionString())) {
-        std::fprintf(stderr, "cannot connect: %s\n", qPrintable(dm.lastError()));
+    if (!Bench::signIn(dm))
         return 1;
-    }
 
     // Each run on a fresh layout window, so that the pages of the run before are gone
     // when its peak memory is measured.

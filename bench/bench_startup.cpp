@@ -93,7 +93,7 @@ int main(int argc, char* argv[])
     const QStringList common{QStringLiteral("LD_PRELOAD=") + probe, QStringLiteral("BENCH_STARTUP_OUT=") + out,
                              QStringLiteral("LANG=ru_RU.UTF-8")};
     const QStringList clientEnv = common + QStringList{QStringLiteral("TABEL_CONFIG=") + setting};
-    const QStringList bareEnv = common + QStringList{QStringLiteral("BENCH_CONNECTION=") + Bench::plantConnectionString()};
+    const QStringList bareEnv = common + QStringList{QStringLiteral("BENCH_CONNECTION=") + Bench::plantSignInString()};
 
     std::vector<double> clientTimes, bareTimes;
     for (int i = -2; i < launches; ++i) {   // two launches each to warm the file cache

@@ -63,10 +63,8 @@ int main(int argc, char* argv[])
     const int runs = argc > 1 ? atoi(argv[1]) : 11;
     DataModule plant;
     DataModule* dm = &plant;
-    if (!plant.connectTo(Bench::plantConnectionString())) {
-        std::fprintf(stderr, "cannot connect: %s\n", qPrintable(plant.lastError()));
+    if (!Bench::signIn(plant))
         return 1;
-    }
     const QDate month = plantMonth();
     appWindows().timesheetLayout = new TimesheetLayout;
     TimesheetWindow window;

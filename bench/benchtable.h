@@ -8,6 +8,7 @@
 // repetition of a piece of work runs under a name of its own ("bench <work> #<n>"), so
 // the durations of one repetition add up to the server's time for it: parse, bind and
 // execute of prepared statements, simple queries, transaction statements alike.
+#include "app/roles.h"
 #include "db/connectionstring.h"
 #include "db/datamodule.h"
 #include "db/sqlrun.h"
@@ -50,22 +51,60 @@ inline QString writePlantSetting(const QString& folder)
 }
 
 // The benchmarks' own server is administered by "sys" (scripts/benchserver.sh): the plant
-// data is generated and measured with its rights, as no workstation's are needed there.
+// data is generated with its rights, and nothing is measured with them.
 inline ConnectionString::Account benchAccount()
 {
     return {QStringLiteral("sys"), QStringLiteral("plomvux")};
 }
 
-// The plant database that bench/run generated (BENCH_DATABASE) on its server.
-inline QString plantConnectionString()
+// The plant database that bench/run generated (BENCH_DATABASE) on its server, as the
+// program's first connection reaches it: with the sign-in account.
+inline QString plantSignInString()
 {
     const QString database = qEnvironmentVariable("BENCH_DATABASE");
     if (database.isEmpty()) {
         std::fprintf(stderr, "BENCH_DATABASE is not set: run the benchmarks through bench/run\n");
         std::exit(2);
     }
-    return ConnectionString::compose(database, QStringLiteral("127.0.0.1"), qEnvironmentVariableIntValue("TABEL_TEST_PORT"),
-                                     benchAccount());
+    return ConnectionString::compose(database, QStringLiteral("127.0.0.1"), qEnvironmentVariableIntValue("TABEL_TEST_PORT"));
+}
+
+// The string of the login the last signIn() was handed.
+inline QString& signedInString()
+{
+    static QString string;
+    return string;
+}
+
+// Connects the data module as a workstation does: the sign-in account first, the code
+// through the program's own sign-in, then the login the server hands back for it. Every
+// figure is measured with that login's rights, the floors' connections too. False, with
+// the reason on stderr, when the server refuses.
+inline bool signIn(DataModule& dm, const QString& code = QStringLiteral("0583"))
+{
+    const QString first = plantSignInString();
+    if (!dm.connectTo(first)) {
+        std::fprintf(stderr, "cannot connect with the sign-in account: %s\n", qPrintable(dm.lastError()));
+        return false;
+    }
+    const Roles::SignInAnswer answer = Roles::signIn(dm, code);
+    const QString login = ConnectionString::withAccount(first, answer.account);
+    if (answer.role == Role::None || !dm.connectTo(login)) {
+        std::fprintf(stderr, "the sign-in was refused: %s %s\n", qPrintable(answer.refusal), qPrintable(dm.lastError()));
+        return false;
+    }
+    signedInString() = login;
+    return true;
+}
+
+// The signed-in login's string, for the floors' connections of their own.
+inline QString plantConnectionString()
+{
+    if (signedInString().isEmpty()) {
+        std::fprintf(stderr, "no benchmark connection is signed in yet\n");
+        std::exit(2);
+    }
+    return signedInString();
 }
 
 // The server log of bench/run's server, read from where it stood when this was made.
@@ -184,7 +223,8 @@ inline double libpqTime(const QString& work, int runs, const QVector<OdbcFloor::
 #ifdef BENCH_LIBPQ
     static const QRegularExpression database(QStringLiteral("(?:^|;)\\s*DATABASE=([^;]+)"), QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression port(QStringLiteral("(?:^|;)\\s*PORT=(\\d+)"), QRegularExpression::CaseInsensitiveOption);
-    LibpqFloor pq(database.match(connectionString).captured(1).trimmed(), port.match(connectionString).captured(1).toInt());
+    LibpqFloor pq(database.match(connectionString).captured(1).trimmed(), port.match(connectionString).captured(1).toInt(),
+                  ConnectionString::accountOf(connectionString));
     if (!pq.isConnected() || pq.replay(sent) < 0) {
         std::fprintf(stderr, "libpq could not send the statements of %s\n", qPrintable(work));
         return -1;

@@ -6,6 +6,7 @@
 // it. BEGIN, COMMIT and ROLLBACK are sent as they are. No client of the server fetches
 // the same rows faster, so the program's time over this one is what all of its layers
 // (the driver, Qt's ODBC plugin, its own code) cost together.
+#include "db/connectionstring.h"
 #include "odbcfloor.h"
 
 #include <QDate>
@@ -21,11 +22,12 @@
 
 class LibpqFloor {
 public:
-    LibpqFloor(const QString& database, int port)
+    // Logs in with the account the program's connection used, so both have the same rights.
+    LibpqFloor(const QString& database, int port, const ConnectionString::Account& account)
     {
-        const QByteArray info = QStringLiteral("host=127.0.0.1 port=%1 dbname=%2 user=sys password=plomvux application_name=bench")
+        const QByteArray info = QStringLiteral("host=127.0.0.1 port=%1 dbname=%2 user=%3 password=%4 application_name=bench")
                                     .arg(port)
-                                    .arg(database)
+                                    .arg(database, account.user, account.password)
                                     .toUtf8();
         conn_ = PQconnectdb(info.constData());
         ok_ = PQstatus(conn_) == CONNECTION_OK;

@@ -633,28 +633,43 @@ select c.role_word, public.crypt(c.code, public.gen_salt('bf'))
  where not exists (select 1 from accounts_dep.access_code);
 
 -- One login per role and database ("tabel_full_kesta_erp"), with a random password kept
--- above; a database copied from this one shares its logins.
-do $$
+-- above. A database restored under another name or on another server still lists the
+-- logins of the database it was copied from, which belong to that one or do not exist
+-- here: it is given logins of its own, with new passwords. Run by a superuser: here, and
+-- by tabel-setup-server --upgrade, which an administrator runs after every restore.
+-- Answers how many logins it gave.
+create or replace function accounts_dep.own_role_logins() returns integer
+  language plpgsql set search_path = pg_catalog, pg_temp as $$
 declare
   w text;
   l text;
+  own text;
   s text;
+  given integer := 0;
 begin
   foreach w in array array['planner', 'foreman', 'storekeeper', 'full'] loop
-    select login into l from accounts_dep.role_login where role_word = w;
-    if l is null or not exists (select 1 from pg_roles where rolname = l) then
-      l := left(format('tabel_%s_%s', w, current_database()), 63);
+    own := left(format('tabel_%s_%s', w, current_database()), 63);
+    select r.login into l from accounts_dep.role_login r where r.role_word = w;
+    if l is distinct from own or not exists (select 1 from pg_roles where rolname = l) then
       s := encode(public.gen_random_bytes(18), 'hex');
-      if not exists (select 1 from pg_roles where rolname = l) then
-        execute format('create role %I login', l);
+      if not exists (select 1 from pg_roles where rolname = own) then
+        execute format('create role %I login', own);
       end if;
-      execute format('alter role %I login nosuperuser nocreatedb nocreaterole inherit password %L', l, s);
-      insert into accounts_dep.role_login(role_word, login, secret) values (w, l, s)
+      execute format('alter role %I login nosuperuser nocreatedb nocreaterole inherit password %L', own, s);
+      insert into accounts_dep.role_login(role_word, login, secret) values (w, own, s)
         on conflict (role_word) do update set login = excluded.login, secret = excluded.secret;
+      given := given + 1;
     end if;
-    execute format('grant %I to %I', 'tabel_' || w, l);
+    if not pg_has_role(own, 'tabel_' || w, 'MEMBER') then
+      execute format('grant %I to %I', 'tabel_' || w, own);
+    end if;
   end loop;
+  -- A restore under another name has not the database's own settings either.
+  execute format('alter database %I set datestyle = %L', current_database(), 'ISO, DMY');
+  return given;
 end $$;
+revoke all on function accounts_dep.own_role_logins() from public;
+do $$ begin perform accounts_dep.own_role_logins(); end $$;
 
 -- The role the server knows the session has: the group its login belongs to. Called for
 -- every history row, so it reads what the session already holds ("is_superuser" is the
@@ -671,9 +686,10 @@ $$;
 alter table accounts_dep.change_log add column if not exists db_role text default accounts_dep.session_role();
 
 -- The sign-in: the code against the stored hashes. Five wrong codes from one address
--- within a minute close the sign-in to that address for a minute. The answer is a row,
--- never an error, so that a wrong code is counted whatever the client does next:
--- role and login with its password, or a refusal text, or all empty for a wrong code.
+-- within a minute close the sign-in to that address for a minute; a blank code is not
+-- counted. The answer is a row, never an error, so that a wrong code is counted whatever
+-- the client does next: role and login with its password, or a refusal text, or all
+-- empty for a wrong code.
 create or replace function accounts_dep.sign_in(code text)
   returns table(role_word text, login text, secret text, refusal text)
   language plpgsql security definer set search_path = pg_catalog, pg_temp as $$
@@ -686,6 +702,11 @@ begin
   if exists (select 1 from accounts_dep.signin_lock l where l.addr = here) then
     return query select null::text, null::text, null::text,
       'Слишком много неверных кодов доступа с этого компьютера. Вход закрыт на минуту, попробуйте позже.'::text;
+    return;
+  end if;
+  -- A blank code is no guess at one: refused, and not counted toward the lock.
+  if coalesce(btrim(code), '') = '' then
+    return query select null::text, null::text, null::text, null::text;
     return;
   end if;
   select c.role_word into found_role

@@ -1,11 +1,11 @@
 #include "export/spreadsheet.h"
+#include "ui/documentsfolder.h"
 
 #include "ui/messages.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -72,8 +72,7 @@ QString Spreadsheet::folder()
 {
     if (!folderOverride().isEmpty())
         return folderOverride();
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return documents.isEmpty() ? QDir::homePath() : documents;
+    return documentsFolder();
 }
 
 void Spreadsheet::setTitle(const QString& title)

@@ -9,6 +9,7 @@
 #include "journal/entryprice.h"
 #include "journal/journalsaves.h"
 #include "journal/journalcontext.h"
+#include "ui/datetyping.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
 #include "ui/numbertext.h"
@@ -19,6 +20,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
+#include <limits>
 
 namespace {
 
@@ -68,6 +70,8 @@ EntryEditor::EntryEditor(QWidget* parent)
     ui->DTimeP->installEventFilter(this);
     if (QLineEdit* dateText = ui->DTimeP->findChild<QLineEdit*>())
         dateText->installEventFilter(this);
+    // After the filter above, so that Tab finds the typed date taken.
+    DateTyping::install(ui->DTimeP);
     ui->Edit1->setCursor(Qt::PointingHandCursor);
     ui->Edit2->setCursor(Qt::PointingHandCursor);
 
@@ -356,13 +360,17 @@ bool EntryEditor::confirmDayHours(const EntryRow& row, int ownId)
     }
     if (total <= kHoursInDay)
         return true;
-    const QString question =
-        QStringLiteral("У рабочего %1 за %2 в смене %3 получится %4 ч — больше %5 часов в сутки. Записать позицию?")
-            .arg(ui->Edit1->text().trimmed(), NumberText::date(row.date))
-            .arg(row.shift)
-            .arg(total)
-            .arg(kHoursInDay);
-    if (Messages::question(question, QStringLiteral("Проверка часов")))
+    const QString sum = QStringLiteral("У рабочего %1 за %2 в смене %3 получится %4 ч")
+                            .arg(ui->Edit1->text().trimmed(), NumberText::date(row.date))
+                            .arg(row.shift)
+                            .arg(total);
+    // The timesheet keeps a day's hours as an integer: a sum past it is refused here,
+    // before the server would fail on it half way through the save. Enter answers "Нет".
+    if (total > std::numeric_limits<qint32>::max())
+        Messages::error(QStringLiteral("%1 — такое число часов не записать. Исправьте время.").arg(sum),
+                        QStringLiteral("Проверка часов"));
+    else if (Messages::question(QStringLiteral("%1 — больше %2 часов в сутки. Записать позицию?").arg(sum).arg(kHoursInDay),
+                                QStringLiteral("Проверка часов"), Messages::Default::No))
         return true;
     ui->Edit6->setFocus();
     ui->Edit6->selectAll();

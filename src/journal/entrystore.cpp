@@ -177,7 +177,7 @@ int EntryStore::duplicateCount(const EntryRow& row, int ownId) const
     return dm_.select(duplicateCountSql(row, ownId)).rows.value(0).value(0).toInt();
 }
 
-int EntryStore::dayHours(const EntryRow& row, int ownId) const
+qint64 EntryStore::dayHours(const EntryRow& row, int ownId) const
 {
     const QString sql = QStringLiteral("select coalesce(sum(time), 0) as tim from accounts_dep.smena where w_id=%1 "
                                        "and smena=%2 and data=to_date('%3', 'DD.MM.YYYY') and id<>%4")
@@ -185,7 +185,7 @@ int EntryStore::dayHours(const EntryRow& row, int ownId) const
                             .arg(row.shift)
                             .arg(SqlText::date(row.date))
                             .arg(ownId);
-    return dm_.select(sql).rows.value(0).value(0).toInt();
+    return dm_.select(sql).rows.value(0).value(0).toLongLong();
 }
 
 void EntryStore::insert(const EntryRow& row, const QDate& today)

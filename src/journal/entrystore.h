@@ -79,7 +79,7 @@ public:
     int duplicateCount(const EntryRow& row, int ownId) const;
     // The hours of the entry's worker in its shift and date, the entry itself left out
     // (ownId 0 for a new one).
-    int dayHours(const EntryRow& row, int ownId) const;
+    qint64 dayHours(const EntryRow& row, int ownId) const;
     void insert(const EntryRow& row, const QDate& today);
     // Returns the number of rows changed: 0 when the entry is gone.
     int update(const EntryRow& row, int id, const QDate& today);

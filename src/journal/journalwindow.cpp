@@ -18,6 +18,7 @@
 #include "reports/summaryreportswindow.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/datasetgrid.h"
+#include "ui/datetyping.h"
 #include "ui/gridcelldelegate.h"
 #include "ui/guard.h"
 #include "ui/menuletters.h"
@@ -139,6 +140,8 @@ JournalWindow::JournalWindow(QWidget* parent)
 
     ui->DateT->setDate(Clock::today());
     ui->DateT->installEventFilter(this);
+    // Installed after the window's own filter, so that Enter finds the typed date taken.
+    DateTyping::install(ui->DateT);
     connect(ui->DateT->calendarWidget(), &QCalendarWidget::clicked, this,
             [this] { QTimer::singleShot(0, this, guardedSlot(this, &JournalWindow::onDateChosen)); });
     connect(ui->DateT->calendarWidget(), &QCalendarWidget::activated, this,
@@ -172,7 +175,9 @@ JournalWindow::JournalWindow(QWidget* parent)
     ui->Button8->setShortcut(QKeySequence(Qt::Key_F5));
     ui->Button3->setShortcut(QKeySequence(Qt::Key_Delete));
     paintShiftButtons();
+    settingDayOff_ = true;
     onDayOffToggled();
+    settingDayOff_ = false;
 
     // The version gate runs every 30 s for as long as the program runs, also while the
     // login or any dialog is open.
@@ -236,8 +241,7 @@ void JournalWindow::onActivated()
 {
     const QDate today = Clock::today();
     ui->DateT->setDate(today);
-    if (JournalStore::isWeekend(today))
-        ui->CBox1->setChecked(true);
+    followDayOff(today, true);
     reopenAllJournals(today);
 }
 
@@ -247,7 +251,7 @@ void JournalWindow::onDateChosen()
         WaitCursor wait;
         reopenAllJournals(date());
     }
-    ui->CBox1->setChecked(JournalStore::isWeekend(date()));
+    followDayOff(date(), false);
     ui->DBGrid2->setFocus();
 }
 
@@ -258,8 +262,21 @@ void JournalWindow::onShiftChosen(int shift)
     paintShiftButtons();
 }
 
+void JournalWindow::followDayOff(const QDate& shown, bool keepHandChange)
+{
+    if (keepHandChange && dayOffHandDate_.isValid() && dayOffHandDate_ == shown)
+        return;
+    dayOffHandDate_ = QDate();
+    settingDayOff_ = true;
+    ui->CBox1->setChecked(JournalStore::isWeekend(shown));
+    settingDayOff_ = false;
+}
+
 void JournalWindow::onDayOffToggled()
 {
+    // The day-off rate doubles the pay: a tick is kept only for the day it was given to.
+    if (!settingDayOff_)
+        dayOffHandDate_ = dm->Smena1->param(QStringLiteral("data")).toDate();
     ui->CBox1->setStyleSheet(ui->CBox1->isChecked()
                                  ? QStringLiteral("QCheckBox { background-color: rgb(255, 0, 0); color: white; "
                                                   "font-weight: bold; padding: 2px 6px; }")

@@ -78,6 +78,9 @@ private:
     // Re-reads the four shift journals, for another date or (without one) as they were.
     void reopenAllJournals(std::optional<QDate> date);
     void showJournal(Dataset* journal);
+    // "Выходной" as the shown date has it: a weekend ticks it, a weekday clears it; a
+    // change made by hand stays for as long as the journal shows the date it was made on.
+    void followDayOff(const QDate& shown, bool keepHandChange);
     void showTotals();
     void paintShiftButtons();
 
@@ -87,4 +90,7 @@ private:
     QTimer* gateTimer_;
     ClosedMonthMark* monthMark_;
     LegacyImport* import_;
+    // The journal date on which "Выходной" was last changed by hand (none if not since).
+    QDate dayOffHandDate_;
+    bool settingDayOff_ = false;
 };

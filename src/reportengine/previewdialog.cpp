@@ -4,6 +4,7 @@
 #include "reportengine/engine.h"
 #include "reportengine/renderer.h"
 #include "reportengine/reportdialogs.h"
+#include "ui/documentsfolder.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
 #include "ui/waitcursor.h"
@@ -17,7 +18,6 @@
 #include <QScrollBar>
 #include <QKeyEvent>
 #include <QWheelEvent>
-#include <QStandardPaths>
 #include <QTimer>
 #include <cmath>
 
@@ -341,8 +341,7 @@ void PreviewDialog::onPrint()
 void PreviewDialog::onSavePdf()
 {
     finishLayout();
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString suggested = QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(fileNameFrom(defaultPdfName_));
+    const QString suggested = QDir(documentsFolder()).filePath(fileNameFrom(defaultPdfName_));
     QString path = ReportDialogs::saveFileName(this, QStringLiteral("Сохранить отчет в PDF"), suggested,
                                                QStringLiteral("Файлы PDF (*.pdf)"));
     if (path.isEmpty())

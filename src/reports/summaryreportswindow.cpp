@@ -8,6 +8,7 @@
 #include "reports/productexport.h"
 #include "reports/summarylayout.h"
 #include "reports/summarystore.h"
+#include "ui/datetyping.h"
 #include "ui/guard.h"
 #include "ui/waitcursor.h"
 
@@ -25,6 +26,8 @@ SummaryReportsWindow::SummaryReportsWindow(QWidget* parent)
                                       DataModule::instance(), this))
 {
     ui->setupUi(this);
+    DateTyping::install(ui->DTPicker1);
+    DateTyping::install(ui->DTPicker2);
     setObjectName(QStringLiteral("TForm18"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     // One narrow column, yet wide enough for the longest button caption.

@@ -13,7 +13,10 @@
 #include "ui/waitcursor.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <exception>
@@ -67,8 +70,20 @@ void TimesheetWindow::setupGrid(QTableView* grid, int shift)
     header->setHighlightSections(false);
     header->setMinimumSectionSize(16);
     header->setSectionResizeMode(QHeaderView::Fixed);
-    for (int column = 0; column < model->columnCount(); ++column)
-        grid->setColumnWidth(column, model->columns()[column].width);
+    // A day column holds two digits in bold (a long day) whole, whatever the desktop's
+    // font: at 20 pixels "14" showed as "…". The window is as wide as every column.
+    QFont bold = grid->font();
+    bold.setBold(true);
+    const int textMargin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const int dayWidth = QFontMetrics(bold).horizontalAdvance(QStringLiteral("88")) + 2 * textMargin + 1;
+    int gridWidth = 2 * grid->frameWidth() + grid->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const int listed = model->columns()[column].width;
+        const bool day = column >= TimesheetModel::kFirstDayColumn && column < TimesheetModel::kTotalColumn;
+        grid->setColumnWidth(column, day ? std::max(listed, dayWidth) : listed);
+        gridWidth += grid->columnWidth(column);
+    }
+    grid->setMinimumWidth(gridWidth);
 }
 
 QStringList TimesheetWindow::yearList(const QDate& today)

@@ -10,22 +10,22 @@ namespace {
 Recorder* g_recorder = nullptr;
 
 QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text, const QString& caption,
-                                 QMessageBox::StandardButtons buttons)
+                                 QMessageBox::StandardButtons buttons, Default enterAnswers = Default::Yes)
 {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent)
         parent = QApplication::activeWindow();
     QMessageBox box(icon, caption, text, buttons, parent);
     if (buttons & QMessageBox::No)
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(enterAnswers == Default::No ? QMessageBox::No : QMessageBox::Yes);
     return QMessageBox::StandardButton(box.exec());
 }
 
-bool record(const QString& text, const QString& caption, Icon icon)
+bool record(const QString& text, const QString& caption, Icon icon, Default enterAnswers = Default::Yes)
 {
     if (!g_recorder)
         return false;
-    g_recorder->shown.push_back({text, caption, icon});
+    g_recorder->shown.push_back({text, caption, icon, enterAnswers});
     return true;
 }
 
@@ -49,11 +49,11 @@ void information(const QString& text, const QString& caption)
         show(QMessageBox::Information, text, caption, QMessageBox::Ok);
 }
 
-bool question(const QString& text, const QString& caption)
+bool question(const QString& text, const QString& caption, Default enterAnswers)
 {
-    if (record(text, caption, Icon::Question))
+    if (record(text, caption, Icon::Question, enterAnswers))
         return g_recorder->answers.isEmpty() ? g_recorder->defaultAnswer : g_recorder->answers.takeFirst();
-    return show(QMessageBox::Question, text, caption, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return show(QMessageBox::Question, text, caption, QMessageBox::Yes | QMessageBox::No, enterAnswers) == QMessageBox::Yes;
 }
 
 Recorder::Recorder(bool defaultAnswer) : defaultAnswer(defaultAnswer)

@@ -14,13 +14,17 @@ void error(const QString& text, const QString& caption = QStringLiteral("Оши�
 void warning(const QString& text, const QString& caption);
 // An information box with an OK button.
 void information(const QString& text, const QString& caption);
-// A question with the buttons Yes and No and a question icon; true for Yes.
-bool question(const QString& text, const QString& caption);
+// A question with the buttons Yes and No and a question icon; true for Yes. Enter
+// answers Yes, or No where saying yes by a slip of the keys would do harm.
+enum class Default { Yes, No };
+bool question(const QString& text, const QString& caption, Default enterAnswers = Default::Yes);
 
 struct Shown {
     QString text;
     QString caption;
     Icon icon;
+    // For a question, what Enter answers.
+    Default enterAnswers = Default::Yes;
 };
 
 // While one exists, boxes are recorded instead of shown and questions are answered

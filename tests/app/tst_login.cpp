@@ -353,6 +353,30 @@ private slots:
         appWindows().login->hide();
     }
 
+    // A blank code, Enter pressed on an empty box or on blanks, is answered as a wrong one
+    // but tells the server nothing: six of them leave the sign-in open to the right code.
+    void blankCodesDoNotCloseTheSignIn_data()
+    {
+        QTest::addColumn<QString>("blank");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("blanks") << QStringLiteral("   ");
+    }
+    void blankCodesDoNotCloseTheSignIn()
+    {
+        QFETCH(QString, blank);
+        appWindows().login->show();
+        for (int i = 0; i < 6; ++i) {
+            Messages::Recorder recorder;
+            QVERIFY(!logIn(blank));
+            QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Введены неверные данные.")});
+        }
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.signin_failure")).toInt(), 0);
+        Messages::Recorder recorder;
+        QVERIFY(logIn(QStringLiteral("0583")));
+        QCOMPARE(recorder.texts(), QStringList());
+        appWindows().login->hide();
+    }
+
     // A login the server does not let in (its password changed behind the sign-in's back)
     // is reported; the workstation stays where it was and may try again.
     void aRoleLoginTheServerRefusesIsReported()

@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStyle>
@@ -175,6 +176,17 @@ class EntryEditorTest : public QObject {
         openJournal(shift, date);
         QVERIFY(journal->CurrentJournal->locate(QStringLiteral("id"), id));
         editor->prepareChange(journal->CurrentJournal->currentRecord());
+    }
+
+    // Ivanov has 16 hours in shift 1 of the day already; the editor has him and cutting chosen.
+    void sixteenHoursAlready()
+    {
+        db->exec(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, "
+                                "color, time, ok) select %1, i_id, id, 1, 0, '%2', 1, 10, 7, 16, 'no' "
+                                "from accounts_dep.oper where id=%3")
+                     .arg(ivanov).arg(day.toString(Qt::ISODate)).arg(cutting));
+        dm()->Oper->open();
+        choose(ivanov, cutting);
     }
 
 private slots:
@@ -638,45 +650,64 @@ private slots:
         editor->reject();
     }
 
-    // More hours for a worker in one shift's day than a day has asks first: "Нет" keeps
-    // the editor open on the hours and writes nothing; "Да" saves.
+    // More hours for a worker in one shift's day than a day has asks first, Enter
+    // answering "Нет": "Нет" keeps the editor open on the hours and writes nothing; "Да"
+    // saves. A sum past what the timesheet's day holds is refused in Russian, unsent.
     void moreThanADaysHoursAsksFirst_data()
     {
         QTest::addColumn<QString>("hours");
         QTest::addColumn<bool>("answer");
-        QTest::addColumn<bool>("asked");
-        QTest::newRow("16 + 8: no question") << QStringLiteral("8") << false << false;
-        QTest::newRow("16 + 9: no") << QStringLiteral("9") << false << true;
-        QTest::newRow("16 + 9: yes") << QStringLiteral("9") << true << true;
+        QTest::addColumn<int>("said");   // 0 nothing, 1 the question, 2 the refusal
+        QTest::newRow("16 + 8: no question") << QStringLiteral("8") << false << 0;
+        QTest::newRow("16 + 9: no") << QStringLiteral("9") << false << 1;
+        QTest::newRow("16 + 9: yes") << QStringLiteral("9") << true << 1;
+        QTest::newRow("16 + 2147483631: yes") << QStringLiteral("2147483631") << true << 1;
+        QTest::newRow("16 + 2147483632: refused") << QStringLiteral("2147483632") << true << 2;
     }
     void moreThanADaysHoursAsksFirst()
     {
         QFETCH(QString, hours);
         QFETCH(bool, answer);
-        QFETCH(bool, asked);
-        db->exec(QStringLiteral("insert into accounts_dep.smena(w_id, i_id, o_id, kol_vo, brak, data, smena, cena, "
-                                "color, time, ok) select %1, i_id, id, 1, 0, '%2', 1, 10, 7, 16, 'no' "
-                                "from accounts_dep.oper where id=%3")
-                     .arg(ivanov).arg(day.toString(Qt::ISODate)).arg(cutting));
-        dm()->Oper->open();
-        choose(ivanov, cutting);
+        QFETCH(int, said);
+        sixteenHoursAlready();
         fill(QStringLiteral("5"), hours, QString(), QStringLiteral("0"));
         editor->show();
         Messages::Recorder recorder(answer);
         editor->onSave();
-        QCOMPARE(recorder.shown.size(), asked ? 1 : 0);
-        if (asked) {
-            QVERIFY2(recorder.shown[0].text.contains(QStringLiteral("получится %1 ч").arg(16 + hours.toInt())),
-                     qPrintable(recorder.shown[0].text));
-            QVERIFY(recorder.shown[0].text.contains(QStringLiteral("Иванов")));
+        QCOMPARE(recorder.shown.size(), said ? 1 : 0);
+        if (said) {
+            const Messages::Shown& box = recorder.shown[0];
+            QVERIFY2(box.text.contains(QStringLiteral("получится %1 ч").arg(16 + hours.toLongLong())), qPrintable(box.text));
+            QVERIFY(box.text.contains(QStringLiteral("Иванов")));
+            QCOMPARE(box.icon, said == 1 ? Messages::Icon::Question : Messages::Icon::Error);
+            if (said == 1)
+                QCOMPARE(box.enterAnswers, Messages::Default::No);
         }
-        const bool saved = !asked || answer;
+        const bool saved = said == 0 || (said == 1 && answer);
         QCOMPARE(entries(), saved ? 2 : 1);
         QCOMPARE(editor->isVisible(), !saved);
         if (!saved) {
             QCOMPARE(focusName(), QStringLiteral("Edit6"));
             editor->reject();
         }
+    }
+
+    // The real question box: Enter on it answers "Нет" and nothing is written.
+    void enterOnTheHoursQuestionWritesNothing()
+    {
+        sixteenHoursAlready();
+        fill(QStringLiteral("5"), QStringLiteral("999999999"), QString(), QStringLiteral("0"));
+        editor->show();
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        onNextModal([&](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                defaultButton = box->standardButton(box->defaultButton());
+            QTest::keyClick(w, Qt::Key_Return);
+        });
+        editor->onSave();
+        QCOMPARE(defaultButton, QMessageBox::No);
+        QCOMPARE(entries(), 1);
+        editor->reject();
     }
 
     void largestNumbersAreWritten()
@@ -1259,7 +1290,8 @@ private slots:
         QTest::addColumn<bool>("standsOut");
         QTest::newRow("the journal's day") << false << day << "" << false;
         QTest::newRow("another day") << false << day.addDays(-1) << "" << true;
-        QTest::newRow("colour typed into the date") << false << day << "3020" << true;
+        QTest::newRow("another day typed into the date") << false << day << "04032024" << true;
+        QTest::newRow("the journal's day typed into the date") << false << day.addDays(-1) << "05.03.2024" << false;
         QTest::newRow("paint: colour typed into its box") << true << day << "" << false;
     }
     void dateOtherThanTheJournalsStandsOut()
@@ -1280,7 +1312,7 @@ private slots:
         QCOMPARE(focusName(), paint ? QStringLiteral("Edit5") : QStringLiteral("DTimeP"));
         typeText(typedInDate);
         if (!typedInDate.isEmpty())
-            QVERIFY(date->date() != day);
+            QCOMPARE(date->date(), QDate::fromString(typedInDate.remove(u'.'), QStringLiteral("ddMMyyyy")));
         QCOMPARE(!date->styleSheet().isEmpty(), standsOut);
         QCOMPARE(date->toolTip().contains(QStringLiteral("05.03.2024")), standsOut);
         QCOMPARE(date->palette().color(QPalette::Base) != editor->palette().color(QPalette::Base), standsOut);

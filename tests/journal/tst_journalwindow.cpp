@@ -13,6 +13,7 @@
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -161,25 +162,46 @@ private slots:
         QCOMPARE(journal->currentShiftJournal(), db->dm()->Smena4);
     }
 
-    void dayOffFollowsTheChosenDate()
+    // "Выходной" follows the date the journal shows, whichever way the date changes; a
+    // change by hand holds only while the journal shows the date it was made on.
+    void dayOffFollowsTheShownDate_data()
     {
+        const QDate friday = saturday.addDays(-1), sunday = saturday.addDays(1), tuesday = monday.addDays(1);
+        QTest::addColumn<QDate>("shownFirst");
+        QTest::addColumn<int>("hand");   // -1 untouched, 0 cleared, 1 ticked by hand
+        QTest::addColumn<bool>("activation");   // else the date is chosen
+        QTest::addColumn<QDate>("then");
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("Saturday chosen") << friday << -1 << false << saturday << true;
+        QTest::newRow("Saturday, then Monday chosen") << saturday << -1 << false << monday << false;
+        QTest::newRow("Saturday, back to today, a Friday") << saturday << -1 << true << friday << false;
+        QTest::newRow("hand tick on Monday, back to that Monday") << monday << 1 << true << monday << true;
+        QTest::newRow("hand tick on Monday, back to today, a Tuesday") << monday << 1 << true << tuesday << false;
+        QTest::newRow("hand tick on Monday, Tuesday chosen") << monday << 1 << false << tuesday << false;
+        QTest::newRow("hand clear on Saturday, back to that Saturday") << saturday << 0 << true << saturday << false;
+        QTest::newRow("Monday, back to today, a Sunday") << monday << -1 << true << sunday << true;
+    }
+    void dayOffFollowsTheShownDate()
+    {
+        QFETCH(QDate, shownFirst);
+        QFETCH(int, hand);
+        QFETCH(bool, activation);
+        QFETCH(QDate, then);
+        QFETCH(bool, ticked);
         auto* dayOff = journal->findChild<QCheckBox*>(QStringLiteral("CBox1"));
-        showDate(saturday);
-        QVERIFY(dayOff->isChecked());
-        QVERIFY(dayOff->styleSheet().contains(QStringLiteral("rgb(255, 0, 0)")));
-        showDate(monday);
-        QVERIFY(!dayOff->isChecked());
-        // Activation on a weekday keeps a manual tick; on a weekend it ticks the box.
-        dayOff->setChecked(true);
-        Clock::setToday(monday);
-        journal->onActivated();
-        QVERIFY(dayOff->isChecked());
-        QCOMPARE(journal->date(), monday);
-        dayOff->setChecked(false);
-        Clock::setToday(saturday.addDays(1));
-        journal->onActivated();
-        QVERIFY(dayOff->isChecked());
-        Clock::setToday({});
+        showDate(shownFirst);
+        if (hand >= 0)
+            dayOff->setChecked(hand == 1);
+        if (activation) {
+            Clock::setToday(then);
+            journal->onActivated();
+            Clock::setToday({});
+        } else {
+            showDate(then);
+        }
+        QCOMPARE(journal->date(), then);
+        QCOMPARE(dayOff->isChecked(), ticked);
+        QCOMPARE(dayOff->styleSheet().contains(QStringLiteral("rgb(255, 0, 0)")), ticked);
     }
 
     void typingADateWithoutChoosingItReadsNothing()
@@ -193,6 +215,29 @@ private slots:
         QCOMPARE(shown()->recordCount(), 0);
         QTest::keyClick(journal->findChild<QDateEdit*>(QStringLiteral("DateT")), Qt::Key_Return);
         QCOMPARE(shown()->recordCount(), 1);
+    }
+
+    // A date typed after a click and Ctrl+A, then Enter: that day's journal opens; the
+    // reports' period boxes take a typed date the same way.
+    void aTypedDateOpensThatDay()
+    {
+        entry(ivanov, bracket, bend, 1, QStringLiteral("no"));
+        showDate(monday.addDays(1));
+        auto* box = journal->findChild<QDateEdit*>(QStringLiteral("DateT"));
+        QTest::mouseClick(box->findChild<QLineEdit*>(), Qt::LeftButton);
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, monday.toString(QStringLiteral("dd.MM.yyyy")));
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(journal->date(), monday);
+        QCOMPARE(shown()->recordCount(), 1);
+
+        for (const char* name : {"DTPicker1", "DTPicker2"}) {
+            auto* period = reports->findChild<QDateEdit*>(QString::fromLatin1(name));
+            period->setDate(monday);
+            QTest::keyClick(period, Qt::Key_Home);
+            QTest::keyClicks(period, QStringLiteral("30112026"));
+            QCOMPARE(period->date(), QDate(2026, 11, 30));
+        }
     }
 
     void deleteAsksThenRepostsTheDay_data()

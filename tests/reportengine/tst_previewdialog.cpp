@@ -10,6 +10,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QTemporaryDir>
@@ -203,6 +204,30 @@ private slots:
             total = total || (w.page == report.pageCount() - 1 && w.text == "Итого:");
         QVERIFY(total);
         QFile::remove(path);
+    }
+
+    // A new account has no documents folder yet: the first PDF is offered there all the
+    // same, the folder made, never the folder the program was started from.
+    void firstPdfGoesToANewDocumentsFolder()
+    {
+        QTemporaryDir home;
+        const QByteArray homeBefore = qgetenv("HOME"), configBefore = qgetenv("XDG_CONFIG_HOME");
+        auto restore = qScopeGuard([&] {
+            qputenv("HOME", homeBefore);
+            qputenv("XDG_CONFIG_HOME", configBefore);
+        });
+        qputenv("HOME", home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toUtf8());
+        Report report;
+        report.setLayout(workerLayout());
+        report.prepare(workRows(rows(3)));
+        ReportDialogs::Script script;
+        script.settingsFile = home.filePath(QStringLiteral("tabel.ini"));
+        withPreview(report, [&](PreviewDialog* d) { QTest::keyClick(d, Qt::Key_S, Qt::ControlModifier); });
+        QCOMPARE(script.suggested.size(), 1);
+        const QString documents = home.filePath(QStringLiteral("Documents"));
+        QCOMPARE(QFileInfo(script.suggested.first()).absolutePath(), documents);
+        QVERIFY(QFileInfo(documents).isDir());
     }
 
     void failedSaveIsReported()

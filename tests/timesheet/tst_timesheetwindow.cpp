@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSqlDatabase>
 #include <QTabWidget>
 #include <QTableView>
@@ -193,7 +194,7 @@ private slots:
             QCOMPARE(grid->columnWidth(0), 208);
             for (int day = 1; day <= 31; ++day) {
                 QCOMPARE(grid->model()->headerData(day, Qt::Horizontal).toString(), QString::number(day));
-                QCOMPARE(grid->columnWidth(day), 20);
+                QVERIFY(grid->columnWidth(day) >= 20);
             }
             QCOMPARE(grid->model()->headerData(32, Qt::Horizontal).toString(), QStringLiteral("Итого"));
             QCOMPARE(grid->columnWidth(32), 47);
@@ -378,6 +379,33 @@ private slots:
         QCOMPARE(total.backgroundBrush.color(), QColor(225, 228, 255));
         QVERIFY(!total.font.bold());
         QCOMPARE(index.siblingAtColumn(32).data().toString(), QString::number(hours));
+    }
+
+    // Two-digit hours show whole in their day column, bold on green as a long day is,
+    // and the window at its own size shows every column without scrolling sideways.
+    void twoDigitHoursShowWhole_data()
+    {
+        QTest::addColumn<int>("hours");
+        QTest::newRow("14, a long day") << 14;
+        QTest::newRow("88, the widest two digits") << 88;
+        QTest::newRow("8, bold") << 8;
+    }
+    void twoDigitHoursShowWhole()
+    {
+        QFETCH(int, hours);
+        db->exec(QStringLiteral("insert into accounts_dep.h_tabel(w_id, smena, month, year, d14) values (%1, 1, 12, 2026, %2)")
+                     .arg(orlov).arg(hours));
+        window->selectPeriod(QDate(2026, 12, 1));
+        window->show();
+        auto hide = qScopeGuard([this] { window->hide(); });
+        QTableView* grid = window->gridOf(1);
+        const QModelIndex index = grid->model()->index(0, 14);
+        QCOMPARE(index.data().toString(), QString::number(hours));
+        QStyleOptionViewItem option = look(1, index);
+        option.rect = grid->visualRect(index);
+        const QSize needed = grid->itemDelegate()->sizeHint(option, index);
+        QVERIFY2(needed.width() <= option.rect.width(), qPrintable(QStringLiteral("%1 > %2").arg(needed.width()).arg(option.rect.width())));
+        QCOMPARE(grid->horizontalScrollBar()->maximum(), 0);
     }
 
     // The pixels of the shown grid: green behind 9 hours, red digits on a weekend, nothing

@@ -273,7 +273,8 @@ EOF
 install_timers() {
   local full="pgbackrest --config=$PGBR_CONF --stanza=$STANZA --type=full backup"
   local diff="pgbackrest --config=$PGBR_CONF --stanza=$STANZA --type=diff backup"
-  if [ ! -d /run/systemd/system ] || ! command -v systemctl >/dev/null; then
+  # TABEL_SYSTEMD_RUN: where a running systemd shows itself; tests name a missing folder.
+  if [ ! -d "${TABEL_SYSTEMD_RUN:-/run/systemd/system}" ] || ! command -v systemctl >/dev/null; then
     echo
     echo "Таймеры systemd не установлены: systemd на этом компьютере не запущен."
     echo "  Запускайте от имени postgres по расписанию (например, cron):"
@@ -406,8 +407,9 @@ backup_restore() {
   version=$(jq -r '.[0].db[-1].version' <<<"$INFO")
   PG_BIN=$(pg_bin_of "$version")
   [ -x "$PG_BIN/pg_ctl" ] || fail "копии сделаны PostgreSQL $version, а его программ нет ($PG_BIN): установите пакет postgresql-$version; ничего не изменено."
-  # A data folder of another cluster is not overwritten by this one's backups.
-  if [ -f "$PGDATA_DIR/global/pg_control" ]; then
+  # This server's data folder is not replaced by another cluster's backups. On another
+  # machine (a repository not configured here) it is: the folder is kept aside below.
+  if [ "$archive" = preserve ] && [ -f "$PGDATA_DIR/global/pg_control" ]; then
     local system_id
     system_id=$(as_postgres "$PG_BIN/pg_controldata" "$PGDATA_DIR" 2>/dev/null | awk -F: '/system identifier/ { gsub(/ /, "", $2); print $2 }')
     [ -z "$system_id" ] || [ "$system_id" = "$REPO_SYSTEM_ID" ] ||

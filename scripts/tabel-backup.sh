@@ -147,9 +147,25 @@ read_info() {
 # The repository's folder: absolute, as the cluster's owner reads it.
 check_repository() {
   REPOSITORY=$(readlink -m "$1")
+  plain_path "$REPOSITORY"
   [ -d "$REPOSITORY" ] || fail "хранилище резервных копий «$1» не найдено (смонтирован ли диск?); ничего не изменено."
   as_postgres test -r "$REPOSITORY" -a -x "$REPOSITORY" ||
     fail "хранилище резервных копий «$REPOSITORY» недоступно для чтения пользователю postgres; ничего не изменено."
+}
+
+# A folder's name goes into pgBackRest's settings and the server's archive_command.
+plain_path() {
+  [[ "$1" = /* && "$1" != *[$'\n\r\t'\'\"\\\$\`%]* ]] ||
+    fail "путь «$1» недопустим: нужен полный путь без кавычек, «\\», «\$», «%» и «\`»."
+}
+
+# The server's archiving settings (the command travels as a psql variable).
+set_archiving() {   # set_archiving COMMAND
+  admin_psql -d postgres -v command="$1" >/dev/null <<'SQL'
+alter system set archive_mode = on;
+alter system set archive_command = :'command';
+alter system set archive_timeout = '5min';
+SQL
 }
 
 need_pgbackrest() {
@@ -174,6 +190,10 @@ backup_setup() {
 
   # The repository: made when missing (its parent must be there), never inside the data.
   REPOSITORY=$(readlink -m "$BACKUP_DIR")
+  plain_path "$REPOSITORY"
+  plain_path "$PGBR_CONF"
+  [ "$(query postgres "select pg_is_in_recovery()")" = f ] ||
+    fail "этот сервер резервный (standby): копии настраиваются на основном сервере; ничего не изменено."
   case "$REPOSITORY/" in "$PGDATA_DIR"/*) fail "хранилище «$REPOSITORY» внутри папки данных сервера: нужен другой диск или общая папка." ;; esac
   if [ ! -d "$REPOSITORY" ]; then
     [ -d "$(dirname "$REPOSITORY")" ] || fail "папки «$(dirname "$REPOSITORY")» нет (смонтирован ли диск?); ничего не изменено."
@@ -184,7 +204,7 @@ backup_setup() {
     fail "в хранилище «$REPOSITORY» пользователь postgres не может писать; ничего не изменено."
 
   # Archiving by another command is someone else's arrangement: it is not replaced.
-  local mode command ours old_timeout
+  local mode command ours auto_before
   mode=$(query postgres "show archive_mode")
   command=$(query postgres "show archive_command")
   ours="pgbackrest --config=$PGBR_CONF --stanza=$STANZA archive-push %p"
@@ -193,11 +213,20 @@ backup_setup() {
   archive_command = '$command'
   Оно не изменено. Отключите его (archive_mode = off) и запустите tabel-setup-server --backup снова."
   fi
-  old_timeout=$(query postgres "select setting from pg_settings where name = 'archive_timeout'")
+  # What ALTER SYSTEM had set, put back as it was if pgBackRest then fails.
+  auto_before=$(as_postgres cat "$PGDATA_DIR/postgresql.auto.conf")
   [ "$(query postgres "show wal_level")" != minimal ] ||
     fail "на сервере wal_level = minimal: с ним WAL не архивируется. Задайте wal_level = replica и перезапустите PostgreSQL."
 
-  local previous
+  # A repository holding another cluster's backups under this name is not mixed with ours.
+  local previous real_conf=$PGBR_CONF
+  PGBR_CONF=$(mktemp /tmp/tabel-pgbackrest.XXXXXX)
+  write_pgbackrest_conf "$REPOSITORY" "$PGBR_CONF"
+  read_info
+  rm -f "$PGBR_CONF"
+  PGBR_CONF=$real_conf
+  [ -z "$REPO_SYSTEM_ID" ] || [ "$REPO_SYSTEM_ID" = "$(query postgres "select system_identifier from pg_control_system()")" ] ||
+    fail "в хранилище «$REPOSITORY» набор «$STANZA» с копиями другого кластера PostgreSQL; ничего не изменено."
   previous=$(setting repository '')
   # The setting file: what this run chose; edits made by hand are read back above.
   mkdir -p "$(dirname "$BACKUP_CONF")"
@@ -227,8 +256,7 @@ EOF
   fi
 
   # WAL archiving; archive_mode takes effect on a restart only.
-  admin_psql -d postgres -c "alter system set archive_command = '$ours'" \
-             -c "alter system set archive_mode = on" -c "alter system set archive_timeout = '5min'" >/dev/null
+  set_archiving "$ours"
   if [ "$mode" = off ]; then
     echo "Включается архивирование WAL: сервер PostgreSQL перезапускается (рабочие места переподключатся сами)."
     cluster_restart || fail "сервер не перезапустился: смотрите журнал PostgreSQL."
@@ -241,8 +269,7 @@ EOF
   local out
   if ! out=$(pgbr stanza-create 2>&1) || ! out=$(pgbr check 2>&1); then
     # Archiving that fails keeps every WAL file on the server's disk: it is taken back.
-    admin_psql -d postgres -c "alter system set archive_command = '$command'" \
-               -c "alter system set archive_mode = $mode" -c "alter system set archive_timeout = '$old_timeout'" >/dev/null
+    as_postgres tee "$PGDATA_DIR/postgresql.auto.conf" >/dev/null <<<"$auto_before"
     if [ "$mode" = off ]; then cluster_restart || true; else query postgres "select pg_reload_conf()" >/dev/null || true; fi
     fail "pgBackRest не смог работать с хранилищем «$REPOSITORY»; архивирование WAL возвращено как было:
   $out"
@@ -434,7 +461,7 @@ backup_restore() {
   # The current data folder is kept aside, so a restore to the wrong minute loses nothing.
   local kept=
   if [ -d "$PGDATA_DIR" ] && [ -n "$(ls -A "$PGDATA_DIR" 2>/dev/null)" ]; then
-    kept=$PGDATA_DIR.до-восстановления-$(date +%Y%m%d-%H%M%S)
+    kept=$PGDATA_DIR.before-restore-$(date +%Y%m%d-%H%M%S)
     mv "$PGDATA_DIR" "$kept" || fail "папку данных $PGDATA_DIR не удалось переименовать; она не изменена (сервер остановлен)."
   fi
   if [ ! -d "$PGDATA_DIR" ]; then
@@ -488,9 +515,9 @@ backup_restore() {
 backup_main() {
   [ "$DEMO$UPGRADE$SSL" = 000 ] && [ -z "$SET_CODE" ] ||
     fail "--backup, --restore и --backup-status выполняются отдельно от других действий."
+  [ -z "$RESTORE_TO" ] || [ -n "$RESTORE_DIR" ] || fail "--to используется только с --restore."
   [ $(( ${BACKUP_DIR:+1}+0 + ${RESTORE_DIR:+1}+0 + BACKUP_STATUS )) = 1 ] ||
     fail "укажите одно из --backup, --restore, --backup-status."
-  [ -z "$RESTORE_TO" ] || [ -n "$RESTORE_DIR" ] || fail "--to используется только с --restore."
   if [ -n "$BACKUP_DIR" ]; then backup_setup
   elif [ -n "$RESTORE_DIR" ]; then backup_restore
   else backup_status; fi

@@ -21,6 +21,8 @@ install(FILES packaging/tabel.conf DESTINATION ${TABEL_SETTING_DIR})
 install(FILES sql/schema.sql sql/demo.sql DESTINATION share/tabel)
 install(DIRECTORY sql/migrations/ DESTINATION share/tabel/migrations FILES_MATCHING PATTERN "*.sql")
 install(PROGRAMS scripts/tabel-setup-server DESTINATION share/tabel)
+# The backups' part of the set-up script, sourced from beside it.
+install(FILES scripts/tabel-backup.sh DESTINATION share/tabel)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
 file(CREATE_LINK ../share/tabel/tabel-setup-server ${CMAKE_BINARY_DIR}/packaging/tabel-setup-server SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/tabel-setup-server DESTINATION sbin)
@@ -66,6 +68,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt6sql6-odbc, odbc-postgresql, unixodbc, qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql, postgresql-client, libreoffice-calc")
+# The database server's side (tabel-setup-server; its backups use pgbackrest and jq) is
+# wanted on one machine only, not on every workstation.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql, postgresql-client, pgbackrest, jq, libreoffice-calc")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/packaging/conffiles)
 include(CPack)

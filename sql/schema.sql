@@ -779,6 +779,12 @@ begin
               and pg_get_userbyid(t.typowner) in (old_owner, current_user) loop
     execute format('alter domain %s owner to tabel_owner', o.name);
   end loop;
+  -- Statistics objects too: their owner may drop or change what the planner knows.
+  for o in select format('%I.%I', n.nspname, s.stxname) as name from pg_statistic_ext s
+             join pg_namespace n on n.oid = s.stxnamespace
+            where n.nspname = any(ours) and pg_get_userbyid(s.stxowner) in (old_owner, current_user) loop
+    execute format('alter statistics %s owner to tabel_owner', o.name);
+  end loop;
   -- Nothing of the owner's is PUBLIC's.
   for o in select c.oid::regclass as name, c.relkind from pg_class c join pg_namespace n on n.oid = c.relnamespace
             where n.nspname = any(ours) and c.relkind in ('r', 'p', 'v', 'm', 'S')

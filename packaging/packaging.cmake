@@ -27,6 +27,8 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
 file(CREATE_LINK ../share/tabel/tabel-setup-server ${CMAKE_BINARY_DIR}/packaging/tabel-setup-server SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/tabel-setup-server DESTINATION sbin)
 install(FILES README.md packaging/copyright DESTINATION share/doc/tabel)
+# The Russian guides as HTML (cmake/Guides.cmake): user/ and admin/.
+install(DIRECTORY ${TABEL_DOC_BUILD_DIR}/ DESTINATION share/doc/tabel)
 # Debian keeps the changelog and the manual pages compressed.
 foreach(doc changelog man/tabel.1 man/tabel-setup-server.8)
   get_filename_component(name ${doc} NAME)

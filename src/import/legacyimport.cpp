@@ -72,7 +72,8 @@ void LegacyImport::run()
         if (!missing.isEmpty())
             throw DbError(QStringLiteral("Перенос данных не начат: не объявлен%1 источник%2 данных ODBC %3.\n"
                                          "Администратору: объявите %4 в файле odbc.ini (/etc/odbc.ini или файл, "
-                                         "на который указывает ODBCINI), как описано в README, в разделе "
+                                         "на который указывает ODBCINI), как описано в руководстве администратора "
+                                         "(/usr/share/doc/tabel/admin/import.html), в разделе "
                                          "«Перенос данных из старой базы».\n\n%5")
                               .arg(missing.size() > 1 ? QStringLiteral("ы") : QString(),
                                    missing.size() > 1 ? QStringLiteral("и") : QString(),

@@ -24,6 +24,7 @@
 #include "ui/menuletters.h"
 #include "ui/messages.h"
 #include "ui/numbertext.h"
+#include "ui/userguide.h"
 #include "ui/waitcursor.h"
 
 #include <QApplication>
@@ -118,6 +119,10 @@ JournalWindow::JournalWindow(QWidget* parent)
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
     addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), &JournalWindow::onImport)->setVisible(false);
     addFirstLetterKeys(menuBar, this);
+    // The user's guide, last on the bar and added after the letter keys: Alt+С stays
+    // "Справочники"; the guide's key is F1.
+    QAction* help = addItem(menuBar, QStringLiteral("HelpItem"), QStringLiteral("Справка"), &JournalWindow::onHelp);
+    help->setShortcut(QKeySequence(Qt::Key_F1));
     connect(import_, &LegacyImport::progress, ui->Label1, &QLabel::setText);
     // A hidden item takes no keys; the administrator's way to it is Ctrl+Shift+I.
     auto* importKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), this);
@@ -493,6 +498,11 @@ void JournalWindow::onImport()
 {
     WaitCursor wait;
     import_->run();
+}
+
+void JournalWindow::onHelp()
+{
+    UserGuide::open();
 }
 
 void JournalWindow::onImportKey()

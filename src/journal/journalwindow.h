@@ -69,6 +69,7 @@ public:
     void onReconnected();
     void onImport();
     void onImportKey();
+    void onHelp();
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -47,6 +47,8 @@ check "the server set-up script, executable" has '-rwxr-xr-x' usr/share/tabel/ta
 check "the set-up script's backup part beside it" has '-rw-r--r--' usr/share/tabel/tabel-backup.sh
 check "the set-up script on the administrator's path" has 'lrwxrwxrwx' 'usr/sbin/tabel-setup-server -> ../share/tabel/tabel-setup-server'
 check "the README" has '-rw-r--r--' usr/share/doc/tabel/README.md
+check "the user's guide as HTML" has '-rw-r--r--' usr/share/doc/tabel/user/index.html
+check "the administrator's guide as HTML" has '-rw-r--r--' usr/share/doc/tabel/admin/index.html
 check "the copyright file" has '-rw-r--r--' usr/share/doc/tabel/copyright
 check "the changelog, compressed" has '-rw-r--r--' usr/share/doc/tabel/changelog.gz
 check "the client's manual page, compressed" has '-rw-r--r--' usr/share/man/man1/tabel.1.gz

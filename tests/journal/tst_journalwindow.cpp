@@ -8,6 +8,7 @@
 #include "support/plantfixture.h"
 #include "ui/datasetgrid.h"
 #include "ui/messages.h"
+#include "ui/userguide.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -463,6 +464,50 @@ private slots:
         QCOMPARE(overtime.count(), 1);
         QTRY_VERIFY(!directories->isVisible());
         journal->hide();
+    }
+
+    // F1 and "Справка", last on the menu bar, hand the user's guide the build made to the
+    // desktop; without a guide the user is told so and nothing is opened.
+    void helpOpensTheUserGuide()
+    {
+        QList<QUrl> opened;
+        UserGuide::setViewer([&](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        const auto restore = qScopeGuard([&] {
+            UserGuide::setViewer({});
+            UserGuide::setPlaces({});
+            journal->hide();
+        });
+        auto* item = journal->findChild<QAction*>(QStringLiteral("HelpItem"));
+        QVERIFY(item);
+        QCOMPARE(item->text(), QStringLiteral("Справка"));
+        QCOMPARE(journal->findChild<QMenuBar*>()->actions().last(), item);
+        journal->show();
+        journal->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(journal));
+
+        Messages::Recorder recorder;
+        QTest::keyClick(journal, Qt::Key_F1);
+        item->trigger();
+        QCOMPARE(recorder.texts(), QStringList());
+        QCOMPARE(opened.size(), 2);
+        for (const QUrl& url : opened) {
+            QVERIFY2(url.isLocalFile(), qPrintable(url.toString()));
+            QVERIFY2(url.toLocalFile().endsWith(QStringLiteral("/doc/user/index.html")), qPrintable(url.toString()));
+            QFile page(url.toLocalFile());
+            QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(url.toLocalFile()));
+            QVERIFY(page.readLine().startsWith("<!DOCTYPE html>"));
+        }
+
+        UserGuide::setPlaces({QStringLiteral("/nonexistent/doc/user/index.html")});
+        QTest::keyClick(journal, Qt::Key_F1);
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(recorder.shown.size(), 1);
+        QCOMPARE(recorder.shown[0].caption, QStringLiteral("Справка"));
+        QVERIFY2(recorder.lastText().startsWith(QStringLiteral("Руководство пользователя не найдено")),
+                 qPrintable(recorder.lastText()));
     }
 
     // The status line and the amounts show money the Russian way whatever the desktop's

@@ -352,11 +352,11 @@ backup_status() {
   repository=$(setting repository '')
   echo "Хранилище: $repository"
   read_info
-  if [ "$INFO_CODE" != 0 ] && [ "$INFO_CODE" != 2 ]; then
-    echo "ОШИБКА: хранилище недоступно или без копий: $INFO_MESSAGE"
-    exit 1
-  fi
   local full diff newest=0 stop label
+  if [ "$INFO_CODE" != 0 ] && [ "$INFO_CODE" != 2 ]; then
+    echo "ОШИБКА: хранилище недоступно или в нем нет набора «$STANZA» ($INFO_MESSAGE)."
+    bad=1
+  fi
   full=$(jq -r '[.[0].backup[] | select(.type == "full")] | last | "\(.timestamp.stop) \(.label)"' <<<"$INFO" 2>/dev/null)
   diff=$(jq -r '[.[0].backup[] | select(.type != "full")] | last | "\(.timestamp.stop) \(.label)"' <<<"$INFO" 2>/dev/null)
   for line in "Последняя полная копия:     |$full" "Последняя разностная копия: |$diff"; do
@@ -369,7 +369,7 @@ backup_status() {
     fi
   done
   if [ "$newest" = 0 ]; then
-    echo "ОШИБКА: в хранилище нет ни одной копии."
+    [ "$bad" = 1 ] || echo "ОШИБКА: в хранилище нет ни одной копии."
     bad=1
   elif [ $(( $(date +%s) - newest )) -gt $(( BACKUP_MAX_AGE_DAYS * 86400 )) ]; then
     echo "ОШИБКА: новейшая копия старше $BACKUP_MAX_AGE_DAYS дней: копии по расписанию не делаются."
@@ -507,6 +507,7 @@ backup_restore() {
   [ -z "$kept" ] || echo "Прежняя папка данных сохранена: $kept (удалите ее, когда убедитесь, что данные верны)."
   if [ "$archive" = off ]; then
     echo "Архивирование WAL на этом сервере выключено: хранилище «$REPOSITORY» только прочитано."
+    echo "  Включить копии этого сервера: tabel-setup-server --backup ПАПКА"
   else
     echo "Сделайте новую полную копию: pgbackrest --config=$PGBR_CONF --stanza=$STANZA --type=full backup (от имени postgres)."
   fi

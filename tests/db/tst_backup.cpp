@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -235,6 +236,19 @@ private slots:
         QCOMPARE(entries(firstWorker), 1);
         QCOMPARE(entries(secondWorker), 0);
         QCOMPARE(keptFolders(), 1);
+    }
+
+    // When the repository stops taking WAL, the status says so and fails, for monitoring.
+    void statusFailsWhenArchivingFails()
+    {
+        QVERIFY(QFile::setPermissions(repository(), {}));
+        const auto reopen = qScopeGuard([this] { QFile::setPermissions(repository(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner); });
+        QCOMPARE(saves->add(entry(secondWorker, 13), QDate::currentDate()), JournalSaves::Outcome::Saved);
+        server->admin(QStringLiteral("postgres"), QStringLiteral("select pg_switch_wal()"));
+        QTRY_VERIFY_WITH_TIMEOUT(db->scalar(QStringLiteral("select failed_count from pg_stat_archiver")).toInt() > 0, 60000);
+        const Run run = setup({QStringLiteral("--backup-status")});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.out.contains(QStringLiteral("архивирование WAL не удается")), qPrintable(run.out));
     }
 };
 

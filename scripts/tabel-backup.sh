@@ -93,8 +93,25 @@ cluster_restart() {
   if [ -n "$debian" ]; then pg_ctlcluster $debian restart -m fast
   else as_postgres "$PG_BIN/pg_ctl" -D "$PGDATA_DIR" -m fast -w restart >/dev/null; fi
 }
-# Started after a restore: Debian's cluster as it was, another with the port and socket.
-cluster_start() {
+# A cluster outside Debian's layout is started with options on its command line (a port,
+# a socket folder, max_connections, which a recovering server must match): pg_ctl keeps
+# them in postmaster.opts, which --backup copies beside the setting file, since a backup
+# leaves it out. Started after a restore with the same options, or the port and socket.
+SAVED_OPTS=$(dirname "$BACKUP_CONF")/postmaster.opts
+save_server_options() {
+  [ -n "$(debian_cluster "$PGDATA_DIR")" ] && return 0
+  as_postgres cat "$PGDATA_DIR/postmaster.opts" >"$SAVED_OPTS.new" 2>/dev/null && mv "$SAVED_OPTS.new" "$SAVED_OPTS" ||
+    rm -f "$SAVED_OPTS.new"
+}
+server_options() {   # server_options FOLDER...: the options of the first postmaster.opts found
+  local opts
+  for opts in "$@"; do
+    # The program's path first, then its arguments, each in double quotes.
+    if [ -f "$opts" ] && [[ "$(cat "$opts")" =~ ^[^\ ]+\ (\".*)$ ]]; then echo "${BASH_REMATCH[1]}"; return; fi
+  done
+  echo "-p $PORT${SOCKET_DIR:+ -k $SOCKET_DIR}"
+}
+cluster_start() {   # cluster_start [KEPT DATA FOLDER]
   local debian
   debian=$(debian_cluster "$PGDATA_DIR")
   if [ -n "$debian" ]; then
@@ -103,8 +120,8 @@ cluster_start() {
   else
     START_LOG=$PGDATA_DIR/log/tabel-restore.log
     as_postgres mkdir -p "$PGDATA_DIR/log"
-    as_postgres "$PG_BIN/pg_ctl" -D "$PGDATA_DIR" -l "$START_LOG" -w \
-      -o "-p $PORT${SOCKET_DIR:+ -k $SOCKET_DIR}" start >/dev/null
+    as_postgres "$PG_BIN/pg_ctl" -D "$PGDATA_DIR" -l "$START_LOG" -w -t 3600 \
+      -o "$(server_options "${1:-}/postmaster.opts" "$SAVED_OPTS")" start >/dev/null
   fi
 }
 
@@ -287,6 +304,7 @@ EOF
     echo "В хранилище уже есть копии ($BACKUPS); новая полная копия сейчас не делается."
   fi
 
+  save_server_options
   install_timers
   echo
   echo "Копии хранятся $KEEP_WEEKS нед. (keep_weeks в $BACKUP_CONF)."
@@ -352,11 +370,11 @@ backup_status() {
   repository=$(setting repository '')
   echo "Хранилище: $repository"
   read_info
-  if [ "$INFO_CODE" != 0 ] && [ "$INFO_CODE" != 2 ]; then
-    echo "ОШИБКА: хранилище недоступно или без копий: $INFO_MESSAGE"
-    exit 1
-  fi
   local full diff newest=0 stop label
+  if [ "$INFO_CODE" != 0 ] && [ "$INFO_CODE" != 2 ]; then
+    echo "ОШИБКА: хранилище недоступно или в нем нет набора «$STANZA» ($INFO_MESSAGE)."
+    bad=1
+  fi
   full=$(jq -r '[.[0].backup[] | select(.type == "full")] | last | "\(.timestamp.stop) \(.label)"' <<<"$INFO" 2>/dev/null)
   diff=$(jq -r '[.[0].backup[] | select(.type != "full")] | last | "\(.timestamp.stop) \(.label)"' <<<"$INFO" 2>/dev/null)
   for line in "Последняя полная копия:     |$full" "Последняя разностная копия: |$diff"; do
@@ -369,7 +387,7 @@ backup_status() {
     fi
   done
   if [ "$newest" = 0 ]; then
-    echo "ОШИБКА: в хранилище нет ни одной копии."
+    [ "$bad" = 1 ] || echo "ОШИБКА: в хранилище нет ни одной копии."
     bad=1
   elif [ $(( $(date +%s) - newest )) -gt $(( BACKUP_MAX_AGE_DAYS * 86400 )) ]; then
     echo "ОШИБКА: новейшая копия старше $BACKUP_MAX_AGE_DAYS дней: копии по расписанию не делаются."
@@ -480,7 +498,7 @@ backup_restore() {
     fail "восстановление не удалось; папка данных возвращена как была (сервер остановлен):
   $out"
   fi
-  cluster_start || fail "восстановленный сервер не запустился: смотрите $START_LOG"
+  cluster_start "$kept" || fail "восстановленный сервер не запустился: смотрите $START_LOG"
   # Replaying the archive may take a while: the server answers reads before it is done.
   local i
   for i in $(seq 3600); do
@@ -507,6 +525,7 @@ backup_restore() {
   [ -z "$kept" ] || echo "Прежняя папка данных сохранена: $kept (удалите ее, когда убедитесь, что данные верны)."
   if [ "$archive" = off ]; then
     echo "Архивирование WAL на этом сервере выключено: хранилище «$REPOSITORY» только прочитано."
+    echo "  Включить копии этого сервера: tabel-setup-server --backup ПАПКА"
   else
     echo "Сделайте новую полную копию: pgbackrest --config=$PGBR_CONF --stanza=$STANZA --type=full backup (от имени postgres)."
   fi

@@ -2,7 +2,7 @@
 #include "ui_entryeditor.h"
 
 #include "app/clock.h"
-#include "app/windows.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "db/dberror.h"
 #include "db/sqltext.h"
@@ -85,7 +85,7 @@ EntryEditor::~EntryEditor()
 
 JournalContext* EntryEditor::journal() const
 {
-    return journalContext();
+    return WindowLookup::find<JournalContext>();
 }
 
 void EntryEditor::prepareNew(const QDate& date)
@@ -149,7 +149,7 @@ void EntryEditor::prepareChange(const QSqlRecord& row)
 
 void EntryEditor::onChooseWorker()
 {
-    WorkersList* list = appWindows().workersList;
+    WorkersList* list = WindowLookup::find<WorkersList>();
     if (!list)
         return;
     const auto worker = list->choose();
@@ -167,7 +167,7 @@ void EntryEditor::workerChosen(const WorkersList::Choice& worker)
 
 void EntryEditor::onChooseOperation()
 {
-    OperationsList* list = appWindows().operationsList;
+    OperationsList* list = WindowLookup::find<OperationsList>();
     if (!list)
         return;
     int locateId = 0;

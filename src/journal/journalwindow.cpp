@@ -2,9 +2,9 @@
 #include "ui_journalwindow.h"
 
 #include "app/clock.h"
-#include "app/loginwindow.h"
 #include "app/roles.h"
-#include "app/windows.h"
+#include "core/gatehost.h"
+#include "core/windowlookup.h"
 #include "closing/closedmonthmark.h"
 #include "db/datamodule.h"
 #include "directories/kindslist.h"
@@ -179,8 +179,8 @@ JournalWindow::JournalWindow(QWidget* parent)
     gateTimer_->setObjectName(QStringLiteral("Timer1"));
     gateTimer_->setInterval(30000);
     connect(gateTimer_, &QTimer::timeout, this, [this] {
-        if (LoginWindow* login = appWindows().login)
-            login->runGateGuarded([this] { onGateTick(); });
+        if (GateHost* gate = WindowLookup::find<GateHost>())
+            gate->runGateGuarded([this] { onGateTick(); });
     });
     gateTimer_->start();
 
@@ -282,7 +282,7 @@ void JournalWindow::onAdd()
     if (isMonthClosed())
         return;
     CurrentJournal = currentShiftJournal();
-    EntryEditor* editor = appWindows().entryEditor;
+    EntryEditor* editor = WindowLookup::find<EntryEditor>();
     editor->prepareNew(date());
     editor->exec();
     onActivated();
@@ -296,7 +296,7 @@ void JournalWindow::onChange()
     const int row = CurrentJournal->recNo();
     if (CurrentJournal->isEmpty())
         return;
-    EntryEditor* editor = appWindows().entryEditor;
+    EntryEditor* editor = WindowLookup::find<EntryEditor>();
     editor->prepareChange(CurrentJournal->currentRecord());
     editor->exec();
     onActivated();
@@ -335,31 +335,31 @@ void JournalWindow::onAccept()
 
 void JournalWindow::onWorkers()
 {
-    appWindows().workersList->showDirectory();
+    WindowLookup::find<WorkersList>()->showDirectory();
     onActivated();
 }
 
 void JournalWindow::onProducts()
 {
-    appWindows().productsList->showDirectory();
+    WindowLookup::find<ProductsList>()->showDirectory();
     onActivated();
 }
 
 void JournalWindow::onPrices()
 {
-    appWindows().operationsList->showDirectory();
+    WindowLookup::find<OperationsList>()->showDirectory();
     onActivated();
 }
 
 void JournalWindow::onKinds()
 {
-    appWindows().kindsList->showDirectory();
+    WindowLookup::find<KindsList>()->showDirectory();
     onActivated();
 }
 
 void JournalWindow::onTimesheet()
 {
-    appWindows().timesheet->openOn(ui->DateT->date());
+    WindowLookup::find<TimesheetWindow>()->openOn(ui->DateT->date());
     onActivated();
 }
 
@@ -367,7 +367,7 @@ void JournalWindow::onSummaryReports()
 {
     QDate from, to;
     previousMonthPeriod(Clock::today(), &from, &to);
-    SummaryReportsWindow* reports = appWindows().summaryReports;
+    SummaryReportsWindow* reports = WindowLookup::find<SummaryReportsWindow>();
     reports->setPeriod(from, to);
     reports->exec();
     onActivated();
@@ -375,7 +375,7 @@ void JournalWindow::onSummaryReports()
 
 void JournalWindow::onHistory()
 {
-    if (HistoryWindow* history = appWindows().history)
+    if (HistoryWindow* history = WindowLookup::find<HistoryWindow>())
         history->showAll();
     onActivated();
 }
@@ -386,7 +386,7 @@ void JournalWindow::onEntryHistory()
     const QVariant id = currentShiftJournal()->value(QStringLiteral("id"));
     if (!action || !action->isEnabled() || id.isNull() || !id.isValid())
         return;
-    if (HistoryWindow* history = appWindows().history)
+    if (HistoryWindow* history = WindowLookup::find<HistoryWindow>())
         history->showEntry(id.toLongLong());
 }
 
@@ -403,8 +403,8 @@ void JournalWindow::onGateTick()
 {
     // While the server is away the tick keeps trying without a new box each time; the
     // first statement that finds it back opens the connection again.
-    if (LoginWindow* login = appWindows().login)
-        quietWhileLossReported([login] { login->runVersionGate(); });
+    if (GateHost* gate = WindowLookup::find<GateHost>())
+        quietWhileLossReported([gate] { gate->runVersionGate(); });
 }
 
 void JournalWindow::onReconnected()
@@ -414,8 +414,8 @@ void JournalWindow::onReconnected()
         reopenAllJournals(std::nullopt);
     }
     dm->reopenUnread();
-    if (LoginWindow* login = appWindows().login)
-        login->runGateGuarded([login] { login->runVersionGate(); });
+    if (GateHost* gate = WindowLookup::find<GateHost>())
+        gate->runGateGuarded([gate] { gate->runVersionGate(); });
 }
 
 void JournalWindow::reopenAllJournals(std::optional<QDate> date)

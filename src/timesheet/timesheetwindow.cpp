@@ -1,9 +1,9 @@
 #include "timesheet/timesheetwindow.h"
 #include "ui_timesheetwindow.h"
 
-#include "app/clock.h"
-#include "core/windowlookup.h"
 #include "closing/closedmonthmark.h"
+#include "core/clock.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "export/spreadsheet.h"
 #include "reports/timesheetlayout.h"

@@ -5,8 +5,8 @@
 // a worker's day. Prints rows of bench/run's table.
 //
 //   bench_journal   (on the plant database of bench/run: BENCH_DATABASE)
-#include "app/clock.h"
 #include "app/windows.h"
+#include "core/clock.h"
 #include "benchtable.h"
 #include "directories/normsstore.h"
 #include "journal/journalwindow.h"

@@ -8,7 +8,7 @@
 // A station logs "B <kind> <key>" before each save and "E <kind> <key> <ok|refused|unknown>
 // <ms>" after it, flushed at once, so a station killed mid-save leaves its save begun and
 // not ended. Entries are told apart by their quantity, unique per station and save.
-#include "app/roles.h"
+#include "core/roles.h"
 #include "db/connectionstring.h"
 #include "db/dberror.h"
 #include "journal/entryprice.h"

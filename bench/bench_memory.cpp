@@ -5,11 +5,11 @@
 // shown, painted and closed again. Prints a row of bench/run's table.
 //
 //   bench_memory   (on the plant database of bench/run: BENCH_DATABASE)
-#include "app/buildstamp.h"
-#include "app/clock.h"
 #include "app/loginwindow.h"
 #include "app/startup.h"
 #include "app/windows.h"
+#include "core/buildstamp.h"
+#include "core/clock.h"
 #include "benchtable.h"
 #include "directories/normswindow.h"
 #include "journal/journalwindow.h"

@@ -62,7 +62,7 @@ set(CPACK_PACKAGE_CONTACT "${TABEL_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the binary links (libxlsxwriter4, Qt) come from dpkg-shlibdeps; what it loads at run time
+# The libraries the binary links (libxlsxwriter4, libqpdf29, Qt) come from dpkg-shlibdeps; what it loads at run time
 # (the ODBC plugin and driver, the X11 platform plugin, the SVG icon plugin, the
 # Russian standard texts)
 # is named here.

@@ -1,4 +1,6 @@
 #pragma once
+#include "core/gatehost.h"
+
 #include <QDialog>
 #include <QFont>
 #include <functional>
@@ -9,7 +11,7 @@ namespace Ui { class LoginWindow; }
 // The login, "Авторизация": the application's main window. The access code picks a
 // role, the role switches off what it may not use, and the journal is shown modally;
 // when the journal closes, the program ends.
-class LoginWindow : public QDialog {
+class LoginWindow : public QDialog, public GateHost {
     Q_OBJECT
 public:
     explicit LoginWindow(QWidget* parent = nullptr);
@@ -26,12 +28,12 @@ public:
 
     // The gate itself; also run by the journal's timer. An outdated build starts the
     // termination timer, says so and ends the program.
-    void runVersionGate();
+    void runVersionGate() override;
     // Runs a gate run (activation or timer tick) inside the general error handler,
     // unless an earlier gate run is still showing its message: a server that stays
     // away would otherwise stack one more box every 30 s, each in a nested event loop
     // of its own, until the program runs out of stack.
-    void runGateGuarded(const std::function<void()>& gateRun);
+    void runGateGuarded(const std::function<void()>& gateRun) override;
 
     // "Авторизация (build: …)" for the running build.
     static QString buildCaption();

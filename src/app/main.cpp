@@ -1,5 +1,5 @@
-#include "app/buildstamp.h"
 #include "app/startup.h"
+#include "core/buildstamp.h"
 #include "ui/numbertext.h"
 
 #include <QApplication>

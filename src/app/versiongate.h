@@ -1,5 +1,5 @@
 #pragma once
-#include "app/buildstamp.h"
+#include "core/buildstamp.h"
 
 #include <QString>
 

@@ -18,10 +18,9 @@ class SummaryLayout;
 class TimesheetWindow;
 class TimesheetLayout;
 class HistoryWindow;
-class JournalContext;
 
 // The client's windows. Each is created once at start, hidden, and lives until the
-// program ends; windows reach each other through here. Tests fill in the ones they use.
+// program ends. Tests fill in the ones they use.
 struct AppWindows {
     JournalWindow* journal = nullptr;            // TForm1
     WorkerEditor* workerEditor = nullptr;        // TForm2
@@ -45,9 +44,9 @@ struct AppWindows {
     HistoryWindow* history = nullptr;            // "История изменений"
 };
 
+// The windows, told to core/windowlookup the first time they are asked for here: the
+// windows of the lower folders find each other through that.
 AppWindows& appWindows();
-// The journal window as the entry editor reads it (nothing before it exists).
-JournalContext* journalContext();
 
 // The start-up shows the login first and makes the other windows right after it has been
 // drawn; whatever needs them before that makes them now. Without a maker (tests that fill

@@ -1,6 +1,6 @@
 #include "closing/closedmonths.h"
 
-#include "app/sessionname.h"
+#include "core/sessionname.h"
 #include "db/datamodule.h"
 
 #include <QHash>

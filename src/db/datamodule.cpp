@@ -1,12 +1,11 @@
 #include "db/datamodule.h"
 
-#include "ui/messages.h"
-
 #include <QPointer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringList>
 #include <atomic>
+#include <utility>
 
 namespace {
 
@@ -185,6 +184,17 @@ int DataModule::execute(const QString& sql, const SqlRun::Params& params) const
     return SqlRun::execute(connectionName_, sql, params);
 }
 
+DataModule::MessageShown& DataModule::messageShown()
+{
+    static MessageShown show;
+    return show;
+}
+
+void DataModule::setMessageShown(MessageShown show)
+{
+    messageShown() = std::move(show);
+}
+
 bool DataModule::CheckExists(const QString& sql, const QString& message)
 {
     return CheckExists(sql, message, {});
@@ -198,7 +208,8 @@ bool DataModule::CheckExists(const QString& sql, const QString& message, const S
     Control->open();
     const int count = Control->isEmpty() ? 0 : Control->value(QStringLiteral("cnt")).toInt();
     if (count > 0) {
-        Messages::error(message, QStringLiteral("Ошибка"));
+        if (const MessageShown& show = messageShown())
+            show(message, QStringLiteral("Ошибка"));
         Control->close();
         return true;
     }

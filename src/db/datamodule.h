@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 // The data module: the one database connection and the datasets and commands that
 // several windows share. Windows with statements of their own run them on this
@@ -51,6 +52,10 @@ public:
     // The same with values for the statement's named parameters (texts a user typed are
     // bound, never written into the statement).
     bool CheckExists(const QString& sql, const QString& message, const SqlRun::Params& params);
+    // How CheckExists shows its message: the message service (ui/messages) tells it when
+    // the program starts, so the data layer shows a box without knowing the windows.
+    using MessageShown = std::function<void(const QString& text, const QString& caption)>;
+    static void setMessageShown(MessageShown show);
 
     // The shift journal of a shift: 2, 3, 4 give Smena2..Smena4, anything else Smena1.
     Dataset* smenaForShift(int shift) const;
@@ -86,6 +91,7 @@ signals:
     void reconnected();
 
 private:
+    static MessageShown& messageShown();
     Dataset* makeDataset(const QString& name, const QString& sql = {});
     Command* makeCommand(const QString& name, const QString& text = {});
 

@@ -1,7 +1,7 @@
 #include "directories/kindslist.h"
 #include "ui_kindslist.h"
 
-#include "app/windows.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "directories/kindeditor.h"
 #include "ui/datasetgrid.h"
@@ -42,7 +42,7 @@ std::optional<KindsList::Choice> KindsList::choose()
 
 void KindsList::onAdd()
 {
-    KindEditor* editor = ListWindow::required(appWindows().kindEditor, "Окно вида операции не создано");
+    KindEditor* editor = ListWindow::required(WindowLookup::find<KindEditor>(), "Окно вида операции не создано");
     editor->prepareAdd();
     editor->exec();
 }
@@ -60,7 +60,7 @@ void KindsList::onChangeOrChoose()
     }
     if (kinds->isEmpty())
         return;
-    KindEditor* editor = ListWindow::required(appWindows().kindEditor, "Окно вида операции не создано");
+    KindEditor* editor = ListWindow::required(WindowLookup::find<KindEditor>(), "Окно вида операции не создано");
     editor->prepareChange(kinds->value(QStringLiteral("id")).toInt(),
                           kinds->value(QStringLiteral("vid")).toString().trimmed());
     editor->exec();

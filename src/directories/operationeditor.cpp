@@ -1,7 +1,7 @@
 #include "directories/operationeditor.h"
 #include "ui_operationeditor.h"
 
-#include "app/windows.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "directories/kindslist.h"
 #include "directories/productslist.h"
@@ -61,7 +61,7 @@ void OperationEditor::setKind(int id, const QString& vid)
 
 void OperationEditor::onChooseProduct()
 {
-    ProductsList* products = appWindows().productsList;
+    ProductsList* products = WindowLookup::find<ProductsList>();
     if (!products)
         return;
     if (const auto chosen = products->choose())
@@ -70,7 +70,7 @@ void OperationEditor::onChooseProduct()
 
 void OperationEditor::onChooseKind()
 {
-    KindsList* kinds = appWindows().kindsList;
+    KindsList* kinds = WindowLookup::find<KindsList>();
     if (!kinds)
         return;
     if (const auto chosen = kinds->choose())

@@ -1,7 +1,7 @@
 #include "directories/operationslist.h"
 #include "ui_operationslist.h"
 
-#include "app/windows.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "directories/normswindow.h"
 #include "directories/operationeditor.h"
@@ -147,7 +147,7 @@ void OperationsList::onChoose()
 
 void OperationsList::onAdd()
 {
-    OperationEditor* editor = appWindows().operationEditor;
+    OperationEditor* editor = WindowLookup::find<OperationEditor>();
     if (mode_ == ListWindow::ChooseMode || !editor)
         return;
     editor->prepareAdd();
@@ -156,7 +156,7 @@ void OperationsList::onAdd()
 
 void OperationsList::onChange()
 {
-    OperationEditor* editor = appWindows().operationEditor;
+    OperationEditor* editor = WindowLookup::find<OperationEditor>();
     if (!editor || !hasCurrentRow())
         return;
     editor->prepareChange(dm->Oper->value(QStringLiteral("id")).toInt(),
@@ -187,7 +187,7 @@ void OperationsList::onExcel()
 
 void OperationsList::onNorms()
 {
-    NormsWindow* norms = appWindows().norms;
+    NormsWindow* norms = WindowLookup::find<NormsWindow>();
     if (!norms || !hasCurrentRow())
         return;
     norms->showForOperation(dm->Oper->value(QStringLiteral("id")).toInt());

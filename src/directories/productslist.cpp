@@ -1,7 +1,7 @@
 #include "directories/productslist.h"
 #include "ui_productslist.h"
 
-#include "app/windows.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "directories/producteditor.h"
 #include "ui/datasetgrid.h"
@@ -46,7 +46,7 @@ void ProductsList::onAdd()
 {
     Dataset* products = dm->Izdel;
     const int row = products->recNo();
-    ProductEditor* editor = ListWindow::required(appWindows().productEditor, "Окно данных изделия не создано");
+    ProductEditor* editor = ListWindow::required(WindowLookup::find<ProductEditor>(), "Окно данных изделия не создано");
     editor->prepareAdd();
     editor->exec();
     if (row > 0)
@@ -67,7 +67,7 @@ void ProductsList::onChangeOrChoose()
     if (products->isEmpty())
         return;
     const int row = products->recNo();
-    ProductEditor* editor = ListWindow::required(appWindows().productEditor, "Окно данных изделия не создано");
+    ProductEditor* editor = ListWindow::required(WindowLookup::find<ProductEditor>(), "Окно данных изделия не создано");
     editor->prepareChange(products->value(QStringLiteral("id")).toLongLong(),
                           products->value(QStringLiteral("marka")).toString().trimmed(),
                           products->value(QStringLiteral("massa")).toDouble());

@@ -1,7 +1,7 @@
 #include "directories/workerslist.h"
 #include "ui_workerslist.h"
 
-#include "app/windows.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "directories/workereditor.h"
 #include "ui/datasetgrid.h"
@@ -71,7 +71,7 @@ void WorkersList::showWithWorkers()
 
 void WorkersList::onAdd()
 {
-    WorkerEditor* editor = ListWindow::required(appWindows().workerEditor, "Окно данных работника не создано");
+    WorkerEditor* editor = ListWindow::required(WindowLookup::find<WorkerEditor>(), "Окно данных работника не создано");
     editor->prepareAdd();
     editor->exec();
     ListWindow::reload(dm->Workers);
@@ -90,7 +90,7 @@ void WorkersList::onChangeOrChoose()
     if (workers->isEmpty())
         return;
     const int row = workers->recNo();
-    WorkerEditor* editor = ListWindow::required(appWindows().workerEditor, "Окно данных работника не создано");
+    WorkerEditor* editor = ListWindow::required(WindowLookup::find<WorkerEditor>(), "Окно данных работника не создано");
     editor->prepareChange(workers->value(QStringLiteral("id")).toInt(),
                           workers->value(QStringLiteral("fio")).toString().trimmed(),
                           workers->value(QStringLiteral("s_staffpos_hl")).toString().trimmed());

@@ -1,9 +1,9 @@
 #include "history/historywindow.h"
 #include "ui_historywindow.h"
 
-#include "app/clock.h"
-#include "app/roles.h"
-#include "app/sessionname.h"
+#include "core/clock.h"
+#include "core/roles.h"
+#include "core/sessionname.h"
 #include "db/datamodule.h"
 #include "ui/guard.h"
 #include "ui/waitcursor.h"

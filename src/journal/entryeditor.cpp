@@ -1,14 +1,14 @@
 #include "journal/entryeditor.h"
 #include "ui_entryeditor.h"
 
-#include "app/clock.h"
-#include "app/windows.h"
+#include "core/clock.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "db/dberror.h"
 #include "db/sqltext.h"
 #include "journal/entryprice.h"
-#include "journal/journalsaves.h"
 #include "journal/journalcontext.h"
+#include "journal/journalsaves.h"
 #include "ui/datetyping.h"
 #include "ui/guard.h"
 #include "ui/messages.h"
@@ -89,7 +89,7 @@ EntryEditor::~EntryEditor()
 
 JournalContext* EntryEditor::journal() const
 {
-    return journalContext();
+    return WindowLookup::find<JournalContext>();
 }
 
 void EntryEditor::prepareNew(const QDate& date)
@@ -153,7 +153,7 @@ void EntryEditor::prepareChange(const QSqlRecord& row)
 
 void EntryEditor::onChooseWorker()
 {
-    WorkersList* list = appWindows().workersList;
+    WorkersList* list = WindowLookup::find<WorkersList>();
     if (!list)
         return;
     const auto worker = list->choose();
@@ -171,7 +171,7 @@ void EntryEditor::workerChosen(const WorkersList::Choice& worker)
 
 void EntryEditor::onChooseOperation()
 {
-    OperationsList* list = appWindows().operationsList;
+    OperationsList* list = WindowLookup::find<OperationsList>();
     if (!list)
         return;
     int locateId = 0;

@@ -1,11 +1,11 @@
 #include "journal/journalwindow.h"
 #include "ui_journalwindow.h"
 
-#include "app/clock.h"
-#include "app/loginwindow.h"
-#include "app/roles.h"
-#include "app/windows.h"
 #include "closing/closedmonthmark.h"
+#include "core/clock.h"
+#include "core/gatehost.h"
+#include "core/roles.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "directories/kindslist.h"
 #include "directories/operationslist.h"
@@ -189,8 +189,8 @@ JournalWindow::JournalWindow(QWidget* parent)
     gateTimer_->setObjectName(QStringLiteral("Timer1"));
     gateTimer_->setInterval(30000);
     connect(gateTimer_, &QTimer::timeout, this, [this] {
-        if (LoginWindow* login = appWindows().login)
-            login->runGateGuarded([this] { onGateTick(); });
+        if (GateHost* gate = WindowLookup::find<GateHost>())
+            gate->runGateGuarded([this] { onGateTick(); });
     });
     gateTimer_->start();
 
@@ -304,7 +304,7 @@ void JournalWindow::onAdd()
     if (isMonthClosed())
         return;
     CurrentJournal = currentShiftJournal();
-    EntryEditor* editor = appWindows().entryEditor;
+    EntryEditor* editor = WindowLookup::find<EntryEditor>();
     editor->prepareNew(date());
     editor->exec();
     onActivated();
@@ -318,7 +318,7 @@ void JournalWindow::onChange()
     const int row = CurrentJournal->recNo();
     if (CurrentJournal->isEmpty())
         return;
-    EntryEditor* editor = appWindows().entryEditor;
+    EntryEditor* editor = WindowLookup::find<EntryEditor>();
     editor->prepareChange(CurrentJournal->currentRecord());
     editor->exec();
     onActivated();
@@ -357,31 +357,31 @@ void JournalWindow::onAccept()
 
 void JournalWindow::onWorkers()
 {
-    appWindows().workersList->showDirectory();
+    WindowLookup::find<WorkersList>()->showDirectory();
     onActivated();
 }
 
 void JournalWindow::onProducts()
 {
-    appWindows().productsList->showDirectory();
+    WindowLookup::find<ProductsList>()->showDirectory();
     onActivated();
 }
 
 void JournalWindow::onPrices()
 {
-    appWindows().operationsList->showDirectory();
+    WindowLookup::find<OperationsList>()->showDirectory();
     onActivated();
 }
 
 void JournalWindow::onKinds()
 {
-    appWindows().kindsList->showDirectory();
+    WindowLookup::find<KindsList>()->showDirectory();
     onActivated();
 }
 
 void JournalWindow::onTimesheet()
 {
-    appWindows().timesheet->openOn(ui->DateT->date());
+    WindowLookup::find<TimesheetWindow>()->openOn(ui->DateT->date());
     onActivated();
 }
 
@@ -389,7 +389,7 @@ void JournalWindow::onSummaryReports()
 {
     QDate from, to;
     previousMonthPeriod(Clock::today(), &from, &to);
-    SummaryReportsWindow* reports = appWindows().summaryReports;
+    SummaryReportsWindow* reports = WindowLookup::find<SummaryReportsWindow>();
     reports->setPeriod(from, to);
     reports->exec();
     onActivated();
@@ -397,7 +397,7 @@ void JournalWindow::onSummaryReports()
 
 void JournalWindow::onHistory()
 {
-    if (HistoryWindow* history = appWindows().history)
+    if (HistoryWindow* history = WindowLookup::find<HistoryWindow>())
         history->showAll();
     onActivated();
 }
@@ -408,7 +408,7 @@ void JournalWindow::onEntryHistory()
     const QVariant id = currentShiftJournal()->value(QStringLiteral("id"));
     if (!action || !action->isEnabled() || id.isNull() || !id.isValid())
         return;
-    if (HistoryWindow* history = appWindows().history)
+    if (HistoryWindow* history = WindowLookup::find<HistoryWindow>())
         history->showEntry(id.toLongLong());
 }
 
@@ -425,8 +425,8 @@ void JournalWindow::onGateTick()
 {
     // While the server is away the tick keeps trying without a new box each time; the
     // first statement that finds it back opens the connection again.
-    if (LoginWindow* login = appWindows().login)
-        quietWhileLossReported([login] { login->runVersionGate(); });
+    if (GateHost* gate = WindowLookup::find<GateHost>())
+        quietWhileLossReported([gate] { gate->runVersionGate(); });
 }
 
 void JournalWindow::onReconnected()
@@ -436,8 +436,8 @@ void JournalWindow::onReconnected()
         reopenAllJournals(std::nullopt);
     }
     dm->reopenUnread();
-    if (LoginWindow* login = appWindows().login)
-        login->runGateGuarded([login] { login->runVersionGate(); });
+    if (GateHost* gate = WindowLookup::find<GateHost>())
+        gate->runGateGuarded([gate] { gate->runVersionGate(); });
 }
 
 void JournalWindow::reopenAllJournals(std::optional<QDate> date)

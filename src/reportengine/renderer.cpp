@@ -248,8 +248,9 @@ bool writePdf(const Document& document, const QString& path, const Progress& pro
     }
 
     // Pages do not depend on each other: each core writes a run of them into a file of
-    // its own, and the runs are joined. This thread writes the first run and tells the
-    // progress of all.
+    // its own, and libqpdf joins the runs. (One writer for all pages costs about 1.3 times
+    // the wall time of two runs and their join: the year's PDF would reach its 4 s.)
+    // This thread writes the first run and tells the progress of all.
     QVector<QByteArray> files(parts);
     std::atomic<int> done{0};
     std::atomic<bool> stop{false};

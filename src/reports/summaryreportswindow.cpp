@@ -1,7 +1,7 @@
 #include "reports/summaryreportswindow.h"
 #include "ui_summaryreportswindow.h"
 
-#include "app/windows.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "db/dataset.h"
 #include "export/spreadsheet.h"
@@ -87,25 +87,25 @@ QString SummaryReportsWindow::pdfFileName(const QString& report, const QDate& fr
 
 void SummaryReportsWindow::onWorkerSummary()
 {
-    showReport(appWindows().workerSummary, QStringLiteral("Отчет по рабочим"),
+    showReport(WindowLookup::find<SummaryLayout>("workerSummary"), QStringLiteral("Отчет по рабочим"),
                QStringLiteral("   Отчет по рабочим за период с "));
 }
 
 void SummaryReportsWindow::onProductSummary()
 {
-    showReport(appWindows().productSummary, QStringLiteral("Отчет по продукции"),
+    showReport(WindowLookup::find<SummaryLayout>("productSummary"), QStringLiteral("Отчет по продукции"),
                QStringLiteral("   Отчет по продукции за период с "));
 }
 
 void SummaryReportsWindow::onWorkerDetail()
 {
-    showReport(appWindows().workerDetail, QStringLiteral("Детальный отчет по рабочим"),
+    showReport(WindowLookup::find<SummaryLayout>("workerDetail"), QStringLiteral("Детальный отчет по рабочим"),
                QStringLiteral("   Детальный отчет по рабочим за период с "));
 }
 
 void SummaryReportsWindow::onProductDetail()
 {
-    showReport(appWindows().productDetail, QStringLiteral("Детальный отчет по продукции"),
+    showReport(WindowLookup::find<SummaryLayout>("productDetail"), QStringLiteral("Детальный отчет по продукции"),
                QStringLiteral("   Детальный отчет по продукции за период с "));
 }
 

@@ -1,9 +1,9 @@
 #include "timesheet/timesheetwindow.h"
 #include "ui_timesheetwindow.h"
 
-#include "app/clock.h"
-#include "app/windows.h"
 #include "closing/closedmonthmark.h"
+#include "core/clock.h"
+#include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "export/spreadsheet.h"
 #include "reports/timesheetlayout.h"
@@ -272,7 +272,7 @@ void TimesheetWindow::onRebuild()
 
 Dataset* TimesheetWindow::openMonthSums()
 {
-    Dataset* rows = appWindows().timesheetLayout->H_Tabel;
+    Dataset* rows = WindowLookup::find<TimesheetLayout>()->H_Tabel;
     rows->close();
     rows->setParam(QStringLiteral("mnth"), selectedMonth());
     rows->setParam(QStringLiteral("yea"), selectedYear());
@@ -322,7 +322,7 @@ void TimesheetWindow::onExcel()
 
 void TimesheetWindow::onPrint()
 {
-    TimesheetLayout* layout = appWindows().timesheetLayout;
+    TimesheetLayout* layout = WindowLookup::find<TimesheetLayout>();
     Dataset* rows = openMonthSums();
     const QString period = monthName(selectedMonth()) + u' ' + ui->ComboBox2->currentText();
     layout->setPeriod(period + QStringLiteral(" г."));

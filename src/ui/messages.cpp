@@ -1,5 +1,7 @@
 #include "ui/messages.h"
 
+#include "db/datamodule.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QStringList>
@@ -8,6 +10,14 @@ namespace Messages {
 namespace {
 
 Recorder* g_recorder = nullptr;
+
+// The data module's duplicate guard shows its message as an error box of this service
+// (or to the recorder). Told as the program starts: this file is in every program that
+// shows a message.
+const bool kDataModuleTold = [] {
+    DataModule::setMessageShown([](const QString& text, const QString& caption) { error(text, caption); });
+    return true;
+}();
 
 QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text, const QString& caption,
                                  QMessageBox::StandardButtons buttons, Default enterAnswers = Default::Yes)

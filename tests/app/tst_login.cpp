@@ -1,8 +1,8 @@
-#include "app/buildstamp.h"
 #include "app/loginwindow.h"
-#include "app/roles.h"
 #include "app/termination.h"
 #include "app/windows.h"
+#include "core/buildstamp.h"
+#include "core/roles.h"
 #include "journal/journalwindow.h"
 #include "reports/summaryreportswindow.h"
 #include "support/modal.h"
@@ -10,7 +10,7 @@
 #include "support/testdb.h"
 #include "ui/messages.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 
 #include <QAction>
 #include <QFontDatabase>

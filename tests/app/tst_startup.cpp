@@ -1,6 +1,8 @@
-#include "app/buildstamp.h"
 #include "app/loginwindow.h"
 #include "app/startup.h"
+#include "app/windows.h"
+#include "core/buildstamp.h"
+#include "db/datamodule.h"
 #include "directories/kindeditor.h"
 #include "directories/kindslist.h"
 #include "directories/normswindow.h"
@@ -16,10 +18,8 @@
 #include "reports/summarylayout.h"
 #include "reports/summaryreportswindow.h"
 #include "reports/timesheetlayout.h"
-#include "timesheet/timesheetwindow.h"
-#include "app/windows.h"
-#include "db/datamodule.h"
 #include "support/testdb.h"
+#include "timesheet/timesheetwindow.h"
 #include "ui/messages.h"
 
 #include <QApplication>

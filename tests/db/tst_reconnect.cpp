@@ -1,6 +1,6 @@
-#include "app/clock.h"
 #include "app/loginwindow.h"
 #include "app/windows.h"
+#include "core/clock.h"
 #include "db/datamodule.h"
 #include "journal/entryeditor.h"
 #include "journal/journalsaves.h"

@@ -20,7 +20,7 @@ check "the description starts with the program's name" grep -q '^Табель' <
 # Depends as a list of names (versions and alternatives apart).
 DEPENDS=$(field Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/ //g' | grep -v '^$' | sort -u)
 echo "Depends: $(field Depends)"
-for needed in libqt6sql6-odbc odbc-postgresql unixodbc qt6-translations-l10n qt6-qpa-plugins libqt6svg6 libxlsxwriter4 \
+for needed in libqt6sql6-odbc odbc-postgresql unixodbc qt6-translations-l10n qt6-qpa-plugins libqt6svg6 libxlsxwriter4 libqpdf29 \
               libqt6widgets6 libqt6sql6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
   check "depends on $needed" grep -qx "$needed" <<<"$DEPENDS"
 done

@@ -1,4 +1,4 @@
-#include "app/clock.h"
+#include "core/clock.h"
 #include "history/historywindow.h"
 #include "support/plantfixture.h"
 #include "ui/messages.h"

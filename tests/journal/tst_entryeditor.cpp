@@ -1,15 +1,15 @@
-#include "app/clock.h"
 #include "app/windows.h"
+#include "core/clock.h"
 #include "db/datamodule.h"
 #include "db/sqltext.h"
 #include "journal/entryeditor.h"
 #include "journal/entryprice.h"
 #include "journal/entrystore.h"
 #include "journal/journalwindow.h"
-#include "ui/digitsedit.h"
 #include "support/modal.h"
 #include "support/pasting.h"
 #include "support/testdb.h"
+#include "ui/digitsedit.h"
 #include "ui/messages.h"
 
 #include <QCheckBox>

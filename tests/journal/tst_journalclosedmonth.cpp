@@ -1,6 +1,6 @@
-#include "app/clock.h"
 #include "app/windows.h"
 #include "closing/closedmonths.h"
+#include "core/clock.h"
 #include "history/historywindow.h"
 #include "journal/entryeditor.h"
 #include "journal/journalsaves.h"

@@ -1,5 +1,5 @@
-#include "app/clock.h"
 #include "app/windows.h"
+#include "core/clock.h"
 #include "journal/entryeditor.h"
 #include "journal/journalstore.h"
 #include "journal/journalwindow.h"

@@ -600,6 +600,64 @@ private slots:
         QCOMPARE(order, QStringList({"0:Первая", "1:Вторая"}));
     }
 
+    // A long document of one numbered line per page, written whole (in runs on each core
+    // and joined, where the machine has several) and joined from four parts written apart:
+    // qpdf finds nothing wrong with the file, and page n shows line n.
+    void longJoinedPdfIsSoundAndInOrder()
+    {
+        constexpr int kPages = 3000, kParts = 4;
+        QTemporaryDir dir;
+        Layout l;
+        Band detail(BandKind::Detail, "detail", 200);   // one line a page
+        detail.fields << Field::data("nom", 0.3, 60);
+        l.bands << detail;
+        auto lines = [](int from, int to) {
+            QVector<QVector<QVariant>> rows;
+            for (int n = from; n < to; ++n)
+                rows.push_back({"Ж", QString("строка-%1").arg(n + 1), 0, 0, 1, 1});
+            return workRows(rows);
+        };
+        const Document whole = layOut(l, *lines(0, kPages));
+        QCOMPARE(whole.pageCount(), kPages);
+        const QString written = dir.filePath("whole.pdf");
+        QVERIFY(writePdf(whole, written));
+
+        QVector<QByteArray> parts;
+        for (int part = 0; part < kParts; ++part) {
+            const QString path = dir.filePath(QString("part%1.pdf").arg(part));
+            QVERIFY(writePdf(layOut(l, *lines(kPages * part / kParts, kPages * (part + 1) / kParts)), path));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            parts << f.readAll();
+        }
+        const QString joined = dir.filePath("joined.pdf");
+        QFile out(joined);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        const QByteArray joinedData = PdfJoin::join(parts);
+        QVERIFY(!joinedData.isEmpty());
+        out.write(joinedData);
+        out.close();
+
+        for (const QString& file : {written, joined}) {
+            QProcess check;
+            check.start("qpdf", {"--check", file});
+            QVERIFY(check.waitForFinished(120000));
+            const QString said = QString::fromUtf8(check.readAllStandardOutput() + check.readAllStandardError());
+            QVERIFY2(check.exitCode() == 0 && said.contains("No syntax or stream encoding errors"), qPrintable(file + ": " + said.left(2000)));
+
+            QProcess text;
+            text.start("pdftotext", {"-enc", "UTF-8", file, "-"});
+            QVERIFY(text.waitForFinished(120000));
+            QStringList pages = QString::fromUtf8(text.readAllStandardOutput()).split(QChar('\f'));
+            if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+                pages.removeLast();
+            QCOMPARE(pages.size(), kPages);
+            for (int n = 0; n < kPages; ++n)
+                QVERIFY2(pages[n].trimmed() == QString("строка-%1").arg(n + 1),
+                         qPrintable(QString("%1, page %2: %3").arg(file).arg(n + 1).arg(pages[n].trimmed())));
+        }
+    }
+
     void landscapePdfIsLandscape()
     {
         QTemporaryDir dir;

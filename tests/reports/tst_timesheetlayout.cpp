@@ -1,5 +1,5 @@
-#include "app/clock.h"
 #include "app/windows.h"
+#include "core/clock.h"
 #include "reportengine/previewdialog.h"
 #include "reportengine/report.h"
 #include "reportengine/reportdialogs.h"

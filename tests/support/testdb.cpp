@@ -1,6 +1,6 @@
 #include "support/testdb.h"
 
-#include "app/roles.h"
+#include "core/roles.h"
 #include "db/connectionstring.h"
 #include "db/dberror.h"
 

@@ -1,6 +1,6 @@
-#include "app/clock.h"
 #include "app/windows.h"
 #include "closing/closedmonths.h"
+#include "core/clock.h"
 #include "reports/timesheetlayout.h"
 #include "support/modal.h"
 #include "support/plantfixture.h"

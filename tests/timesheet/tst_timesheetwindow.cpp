@@ -1,6 +1,7 @@
-#include "app/clock.h"
 #include "app/windows.h"
+#include "core/clock.h"
 #include "db/sqlrun.h"
+#include "export/optest_xlsx.h"
 #include "export/spreadsheet.h"
 #include "journal/entryeditor.h"
 #include "journal/journalwindow.h"
@@ -12,7 +13,6 @@
 #include "timesheet/timesheetgrid.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/messages.h"
-#include "export/optest_xlsx.h"
 
 #include <QComboBox>
 #include <QDateEdit>

@@ -1,4 +1,4 @@
-#include "app/buildstamp.h"
+#include "core/buildstamp.h"
 #include "db/sqltext.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/sessionname.h"
+#include "core/sessionname.h"
 #include "support/testdb.h"
 
 #include <QSqlDatabase>

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/roles.h"
+#include "core/roles.h"
 
 #include <QString>
 

@@ -4,6 +4,7 @@
 #include "app/windows.h"
 #include "db/datamodule.h"
 #include "db/dataset.h"
+#include "db/reportsource.h"
 #include "export/spreadsheet.h"
 #include "reports/productexport.h"
 #include "reports/summarylayout.h"
@@ -119,10 +120,26 @@ void SummaryReportsWindow::showReport(SummaryLayout* layout, const QString& repo
     const auto closeQuery = qScopeGuard([&query] { query.close(); });
     {
         WaitCursor wait;
-        query.open();
+        openOnReportSource(query);
     }
     layout->setTitle(title(titlePrefix, from, to));
     layout->preview(report, pdfFileName(report, from, to), this);
+}
+
+QString SummaryReportsWindow::sourceNote() const
+{
+    return ui->SourceLabel->text();
+}
+
+void SummaryReportsWindow::openOnReportSource(Dataset& query)
+{
+    const ReportSource::Choice source = ReportSource::of(*DataModule::instance())->read([&query](const QString& connection) {
+        query.close();
+        query.setConnectionName(connection);
+        query.open();
+    });
+    ui->SourceLabel->setText(source.note);
+    ui->SourceLabel->setVisible(!source.note.isEmpty());
 }
 
 void SummaryReportsWindow::onExcel()
@@ -133,7 +150,7 @@ void SummaryReportsWindow::onExcel()
     SummaryStore::setProductKind(query, productKind());
     const auto closeQuery = qScopeGuard([&query] { query.close(); });
     WaitCursor wait;
-    query.open();
+    openOnReportSource(query);
     ProductExport::write(query, Spreadsheet::reports(), [this](int written, int total) {
         ui->Button6->setText(ProductExport::caption(written, total));
     }, ProductExport::fileTitle(periodFrom(), periodTo()));

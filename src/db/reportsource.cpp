@@ -85,7 +85,7 @@ ReportSource::Choice ReportSource::choose()
             return onPrimary(kStandbyAway);
         }
         const bool behind = row.value(1).toDouble() > 0;
-        if (behind && (row.value(2).isNull() || row.value(2).toDouble() > kMaxLagSeconds))
+        if (behind && (row.value(2).isNull() || row.value(2).toDouble() > maxLagSeconds_))
             return onPrimary(kStandbyBehind);
     } catch (const DbError&) {
         failedAt_.start();

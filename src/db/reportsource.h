@@ -16,6 +16,7 @@ class ReportSource : public QObject {
 public:
     // How far behind the primary the standby may be.
     static constexpr int kMaxLagSeconds = 60;
+    void setMaxLagSeconds(int seconds) { maxLagSeconds_ = seconds; }
     // After the standby could not be reached, how long the reports read on the primary
     // before it is tried again (a dead machine costs the connection's whole timeout).
     static constexpr int kRetryAfterMs = 60 * 1000;
@@ -57,4 +58,5 @@ private:
     QString server_;
     QString opened_;              // the string the connection was opened with
     QElapsedTimer failedAt_;      // the last time the standby could not be reached
+    int maxLagSeconds_ = kMaxLagSeconds;
 };

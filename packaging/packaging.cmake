@@ -21,6 +21,8 @@ install(FILES packaging/tabel.conf DESTINATION ${TABEL_SETTING_DIR})
 install(FILES sql/schema.sql sql/demo.sql DESTINATION share/tabel)
 install(DIRECTORY sql/migrations/ DESTINATION share/tabel/migrations FILES_MATCHING PATTERN "*.sql")
 install(PROGRAMS scripts/tabel-setup-server DESTINATION share/tabel)
+# The standby's steps, which tabel-setup-server reads from beside itself.
+install(FILES scripts/tabel-standby.sh DESTINATION share/tabel)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
 file(CREATE_LINK ../share/tabel/tabel-setup-server ${CMAKE_BINARY_DIR}/packaging/tabel-setup-server SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/tabel-setup-server DESTINATION sbin)

@@ -44,6 +44,7 @@ check "the setting file" has '-rw-r--r--' etc/tabel/tabel.conf
 check "schema.sql" has '-rw-r--r--' usr/share/tabel/schema.sql
 check "demo.sql" has '-rw-r--r--' usr/share/tabel/demo.sql
 check "the server set-up script, executable" has '-rwxr-xr-x' usr/share/tabel/tabel-setup-server
+check "the standby's steps beside the set-up script" has '-rw-r--r--' usr/share/tabel/tabel-standby.sh
 check "the set-up script on the administrator's path" has 'lrwxrwxrwx' 'usr/sbin/tabel-setup-server -> ../share/tabel/tabel-setup-server'
 check "the README" has '-rw-r--r--' usr/share/doc/tabel/README.md
 check "the copyright file" has '-rw-r--r--' usr/share/doc/tabel/copyright
@@ -77,6 +78,8 @@ check "the icon renders" [ "$(file -b "$WORK/icon.png" | cut -d, -f1-2)" = "PNG 
 check "the packaged schema is the source's" cmp -s "$SOURCE/sql/schema.sql" "$ROOT/usr/share/tabel/schema.sql"
 check "the packaged demo is the source's" cmp -s "$SOURCE/sql/demo.sql" "$ROOT/usr/share/tabel/demo.sql"
 check "the packaged set-up script is the source's" cmp -s "$SOURCE/scripts/tabel-setup-server" "$ROOT/usr/share/tabel/tabel-setup-server"
+check "the packaged standby's steps are the source's" cmp -s "$SOURCE/scripts/tabel-standby.sh" "$ROOT/usr/share/tabel/tabel-standby.sh"
+check "the set-up script's manual page tells of --standby-of" grep -q 'standby' <<<"$(zcat "$ROOT/usr/share/man/man8/tabel-setup-server.8.gz")"
 check "the changelog names this version" grep -q "^tabel ($VERSION)" <<<"$(zcat "$ROOT/usr/share/doc/tabel/changelog.gz")"
 check "the set-up script's manual page tells of --upgrade" grep -q 'upgrade' <<<"$(zcat "$ROOT/usr/share/man/man8/tabel-setup-server.8.gz")"
 check "the packaged setting file sets nothing until edited" [ -z "$(grep -v -e '^#' -e '^ *$' "$ROOT/etc/tabel/tabel.conf")" ]

@@ -323,6 +323,7 @@ int check(const QStringList& args)
             const qint64 began = ended - qint64(f.value(4).toDouble());
             if (result == QLatin1String("ok") && after > 0 && began >= after && (firstAfter < 0 || ended < firstAfter))
                 firstAfter = ended;
+            if (result == QLatin1String("ok")) {
                 ++done[f[1]];
                 latencies << f.value(4).toDouble();
                 if (entrySave)

@@ -83,6 +83,7 @@ public:
     // The connection page() and names() read on (the reports' standby when it serves
     // them); empty: the data module's own.
     void setConnection(const QString& connectionName) { connection_ = connectionName; }
+    DataModule& dataModule() const { return dm_; }
 
     // Whether the server keeps a history at all (a database whose schema was not yet
     // upgraded has none).

@@ -155,7 +155,7 @@ void HistoryWindow::loadPage()
 {
     WaitCursor wait;
     // One row more than shown tells whether a next page exists.
-    const ReportSource::Choice source = ReportSource::of(*DataModule::instance())->read([this](const QString& connection) {
+    const ReportSource::Choice source = ReportSource::of(store_.dataModule())->read([this](const QString& connection) {
         store_.setConnection(connection);
         rows_ = store_.page(filter(), pageStarts_.last(), pageSize_ + 1);
         names_ = store_.names(rows_);

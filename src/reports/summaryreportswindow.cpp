@@ -21,9 +21,8 @@ void previousMonthPeriod(const QDate& today, QDate* from, QDate* to)
 }
 
 SummaryReportsWindow::SummaryReportsWindow(QWidget* parent)
-    : QDialog(parent), ui(new Ui::SummaryReportsWindow),
-      xlsRep_(SummaryStore::makeQuery(QStringLiteral("XLS_Rep"), SummaryStore::productExportSql(),
-                                      DataModule::instance(), this))
+    : QDialog(parent), ui(new Ui::SummaryReportsWindow), dm_(DataModule::instance()),
+      xlsRep_(SummaryStore::makeQuery(QStringLiteral("XLS_Rep"), SummaryStore::productExportSql(), dm_, this))
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("TForm18"));
@@ -133,7 +132,11 @@ QString SummaryReportsWindow::sourceNote() const
 
 void SummaryReportsWindow::openOnReportSource(Dataset& query)
 {
-    const ReportSource::Choice source = ReportSource::of(*DataModule::instance())->read([&query](const QString& connection) {
+    if (!dm_) {
+        query.open();
+        return;
+    }
+    const ReportSource::Choice source = ReportSource::of(*dm_)->read([&query](const QString& connection) {
         query.close();
         query.setConnectionName(connection);
         query.open();

@@ -1,8 +1,10 @@
 #pragma once
 #include <QDate>
 #include <QDialog>
+#include <QPointer>
 
 namespace Ui { class SummaryReportsWindow; }
+class DataModule;
 class Dataset;
 class SummaryLayout;
 
@@ -47,6 +49,7 @@ private:
     void showReport(SummaryLayout* layout, const QString& report, const QString& titlePrefix);
 
     Ui::SummaryReportsWindow* ui;
+    QPointer<DataModule> dm_;   // the data module whose connection the reports read on
     Dataset* xlsRep_;
 };
 

@@ -145,6 +145,10 @@ SQL
   as_server env PGPASSWORD="$password" "$(pg_program pg_basebackup)" -h "$PRIMARY_HOST" -p "$PRIMARY_PORT" \
     -U "$REPLICATION_ROLE" -D "$data" -R -S "$name" -X stream -c fast ||
     fail "копия с основного сервера не снята (pg_basebackup, ошибка выше)."
+  # A hot standby refuses to start with fewer of these than its primary has.
+  primary_query -c "select name || ' = ' || setting from pg_settings where name in ('max_connections',
+      'max_worker_processes', 'max_wal_senders', 'max_prepared_transactions', 'max_locks_per_transaction')" |
+    as_server tee -a "$data/postgresql.auto.conf" >/dev/null
   # Who this standby is to the primary (its name among synchronous standbys), and its
   # queries are not cut off by the primary's clean-up of rows they still read.
   as_server tee -a "$data/postgresql.auto.conf" >/dev/null <<CONF

@@ -5,8 +5,11 @@
 //   bench_load station DATABASE ID SECONDS LOG  one workstation's shift, its saves logged
 //   bench_load rebuild DATABASE                 the current month's rebuild
 //   bench_load check DATABASE FROM CLOSED_FROM CLOSED_TO SECONDS LOG...
+//   bench_load reports DATABASE SECONDS primary|standby LOG   year reports one after another
+// With BENCH_SERVERS ("127.0.0.2,127.0.0.1") the workstations list those servers, as a
+// plant with a hot standby lists both, and reconnect to whichever takes writes.
 // A station logs "B <kind> <key>" before each save and "E <kind> <key> <ok|refused|unknown>
-// <ms>" after it, flushed at once, so a station killed mid-save leaves its save begun and
+// <ms> <end, ms since the epoch>" after it, flushed at once, so a station killed mid-save leaves its save begun and
 // not ended. Entries are told apart by their quantity, unique per station and save.
 #include "core/roles.h"
 #include "db/connectionstring.h"
@@ -14,6 +17,8 @@
 #include "journal/entryprice.h"
 #include "journal/journalsaves.h"
 #include "journal/journalstore.h"
+#include "db/reportsource.h"
+#include "reports/summarystore.h"
 #include "support/testdb.h"
 #include "timesheet/hoursposting.h"
 #include "timesheet/timesheetstore.h"
@@ -51,7 +56,9 @@ QDate lastMonthsEnd()
 std::unique_ptr<DataModule> connect(const QString& database, const QString& code = QStringLiteral("0583"))
 {
     auto dm = std::make_unique<DataModule>();
-    const QString signIn = TestDatabase::connectionStringFor(database);
+    const QString servers = qEnvironmentVariable("BENCH_SERVERS");
+    const QString signIn = servers.isEmpty() ? TestDatabase::connectionStringFor(database)
+                                             : ConnectionString::compose(database, servers, TestDatabase::port());
     if (!dm->connectTo(signIn)) {
         std::fprintf(stderr, "no connection: %s\n", qPrintable(dm->lastError()));
         std::exit(2);
@@ -142,7 +149,8 @@ int station(const QString& database, int id, int seconds, const QString& logPath
         } catch (const DbError& e) {
             result = e.outcomeUnknown() ? QStringLiteral("unknown") : QStringLiteral("refused");
         }
-        log(QStringLiteral("E %1 %2 %3 %4").arg(QLatin1String(kind)).arg(key).arg(result).arg(t.nsecsElapsed() / 1e6, 0, 'f', 3));
+        log(QStringLiteral("E %1 %2 %3 %4 %5").arg(QLatin1String(kind)).arg(key).arg(result)
+                .arg(t.nsecsElapsed() / 1e6, 0, 'f', 3).arg(QDateTime::currentMSecsSinceEpoch()));
         return result == QLatin1String("ok");
     };
     const auto reread = [&](int shiftNo, const QDate& date) {
@@ -230,6 +238,42 @@ int rebuild(const QString& database)
     return 0;
 }
 
+// Year reports one after another, as an office's planners run them: the worker summary of
+// the last 365 days, read where the reports read (the standby: ReportSource; the primary:
+// the workstation's own connection). Logs "R <ms> <standby|primary>" per report.
+int reports(const QString& database, int seconds, bool onStandby, const QString& logPath)
+{
+    auto dm = connect(database);
+    if (onStandby)
+        ReportSource::of(*dm)->setServer(ConnectionString::composeForReports(
+            database, qEnvironmentVariable("BENCH_SERVERS"), TestDatabase::port(), ConnectionString::signInAccount()));
+    Dataset* query = SummaryStore::makeQuery(QStringLiteral("t_Report"), SummaryStore::workerSummarySql(), dm.get(), dm.get());
+    SummaryStore::setPeriod(*query, today().addDays(-365), today().addDays(1));
+    QFile file(logPath);
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+        return 2;
+    QElapsedTimer shift;
+    shift.start();
+    while (shift.elapsed() < qint64(seconds) * 1000) {
+        QElapsedTimer t;
+        t.start();
+        try {
+            const ReportSource::Choice source = ReportSource::of(*dm)->read([query](const QString& connection) {
+                query->close();
+                query->setConnectionName(connection);
+                query->open();
+            });
+            file.write(QStringLiteral("R %1 %2\n").arg(t.nsecsElapsed() / 1e6, 0, 'f', 1)
+                           .arg(source.standby ? QStringLiteral("standby") : QStringLiteral("primary")).toUtf8());
+            file.flush();
+        } catch (const DbError&) {
+            QThread::msleep(500);
+        }
+        query->close();
+    }
+    return 0;
+}
+
 double percentile(QList<double> values, double p)
 {
     if (values.isEmpty())
@@ -254,6 +298,10 @@ int check(const QStringList& args)
     QHash<qint64, Fate> entries;
     QList<double> latencies;
     QHash<QString, int> done;
+    // BENCH_AFTER_MS: a moment (ms since the epoch); the end of the first save done that
+    // began after it is reported, as ms since the epoch (-1: none).
+    const qint64 after = qEnvironmentVariable("BENCH_AFTER_MS").toLongLong();
+    qint64 firstAfter = -1;
     int refused = 0, unknown = 0;
     for (const QString& path : args.mid(5)) {
         QFile file(path);
@@ -272,6 +320,11 @@ int check(const QStringList& args)
             }
             open.remove(entrySave ? key : -key);
             const QString result = f.value(3);
+            // The first save done that began after the moment asked for (the primary's death).
+            const qint64 ended = f.value(5).toLongLong();
+            const qint64 began = ended - qint64(f.value(4).toDouble());
+            if (result == QLatin1String("ok") && after > 0 && began >= after && (firstAfter < 0 || ended < firstAfter))
+                firstAfter = ended;
             if (result == QLatin1String("ok")) {
                 ++done[f[1]];
                 latencies << f.value(4).toDouble();
@@ -294,13 +347,15 @@ int check(const QStringList& args)
 
     QStringList broken;
     // Every save reported done is stored exactly once (and a delete reported done left
-    // nothing behind).
-    int wrong = 0;
+    // nothing behind). An entry reported saved and not there is a lost save.
+    int wrong = 0, lost = 0;
     for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
         const qint64 stored = count(QStringLiteral("select count(*) from accounts_dep.smena where kol_vo=%1").arg(it.key()));
         const qint64 expected = it->lastDone == QLatin1String("delete") ? 0 : it->lastDone.isEmpty() ? -1 : 1;
         if (stored > 1 || (!it->uncertain && expected >= 0 && stored != expected))
             ++wrong;
+        if (!it->uncertain && expected == 1 && stored == 0)
+            ++lost;
     }
     if (wrong)
         broken << QStringLiteral("%1 entries not stored as reported").arg(wrong);
@@ -338,9 +393,10 @@ int check(const QStringList& args)
                       .arg(done.value(QStringLiteral("change")) + done.value(QStringLiteral("mark")))
                       .arg(done.value(QStringLiteral("delete")));
 
-    std::printf("@load saves=%lld per_s=%.1f median_ms=%.1f p95_ms=%.1f p99_ms=%.1f refused=%d unknown=%d invariants=%s\n",
+    std::printf("@load saves=%lld per_s=%.1f median_ms=%.1f p95_ms=%.1f p99_ms=%.1f refused=%d unknown=%d lost=%d "
+                "first_after_ms=%lld invariants=%s\n",
                 qint64(latencies.size()), latencies.size() / double(seconds), percentile(latencies, 0.5),
-                percentile(latencies, 0.95), percentile(latencies, 0.99), refused, unknown,
+                percentile(latencies, 0.95), percentile(latencies, 0.99), refused, unknown, lost, firstAfter,
                 broken.isEmpty() ? "held" : qPrintable(broken.join(QStringLiteral("; "))));
     return broken.isEmpty() ? 0 : 1;
 }
@@ -359,6 +415,8 @@ int main(int argc, char* argv[])
         return station(args[1], args[2].toInt(), args[3].toInt(), args[4]);
     if (mode == QLatin1String("rebuild") && args.size() == 2)
         return rebuild(args[1]);
+    if (mode == QLatin1String("reports") && args.size() == 5)
+        return reports(args[1], args[2].toInt(), args[3] == QLatin1String("standby"), args[4]);
     if (mode == QLatin1String("check") && args.size() >= 7)
         return check(args.mid(1));
     std::fprintf(stderr, "usage: see the head of bench/bench_load.cpp\n");

@@ -23,6 +23,8 @@ install(DIRECTORY sql/migrations/ DESTINATION share/tabel/migrations FILES_MATCH
 install(PROGRAMS scripts/tabel-setup-server DESTINATION share/tabel)
 # The backups' part of the set-up script, sourced from beside it.
 install(FILES scripts/tabel-backup.sh DESTINATION share/tabel)
+# The standby's steps, which tabel-setup-server reads from beside itself.
+install(FILES scripts/tabel-standby.sh DESTINATION share/tabel)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
 file(CREATE_LINK ../share/tabel/tabel-setup-server ${CMAKE_BINARY_DIR}/packaging/tabel-setup-server SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/tabel-setup-server DESTINATION sbin)

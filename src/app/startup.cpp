@@ -4,6 +4,7 @@
 #include "app/windows.h"
 #include "db/connectionstring.h"
 #include "db/datamodule.h"
+#include "db/reportsource.h"
 #include "directories/kindeditor.h"
 #include "directories/kindslist.h"
 #include "directories/normswindow.h"
@@ -92,7 +93,10 @@ void loadRussianStandardTexts(QApplication& app)
 bool connectDatabase(const QStringList& args)
 {
     auto* dm = new DataModule(qApp);
-    if (dm->connectTo(ConnectionString::forThisWorkstation(args)))
+    const ConnectionString::InstallationSetting setting = ConnectionString::readInstalledSetting();
+    // The reports read on a hot standby when the setting names one.
+    ReportSource::of(*dm)->setServer(ConnectionString::reportsFor(args, setting));
+    if (dm->connectTo(ConnectionString::fromArguments(args, setting)))
         return true;
     Messages::error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"));
     return false;

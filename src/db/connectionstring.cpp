@@ -17,11 +17,88 @@ namespace {
 const int kPlantPort = 5432;
 const char* const kDefaultDatabase = "kesta_erp";
 
+// What is wrong with the parts of a server list; empty when nothing is.
+QString serverListProblem(const QStringList& parts)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[;{}=\\s,]"));
+    for (const QString& part : parts) {
+        if (part.isEmpty())
+            return QStringLiteral("пустое имя сервера в списке");
+        const Server s = parseServer(part);
+        if (s.host.isEmpty())
+            return QStringLiteral("порт сервера должен быть числом от 1 до 65535");
+        if (s.host.contains(unsafe))
+            return QStringLiteral("недопустимое значение");
+    }
+    return {};
+}
+
 // The installation's TLS mode; "allow" when its setting file names none.
 QString sslModeOf(const InstallationSetting& setting)
 {
     return setting.sslMode.isEmpty() ? QStringLiteral("allow") : setting.sslMode;
 }
+
+// A server that does not answer within this time is passed over for the next one.
+const int kConnectTimeoutSeconds = 10;
+
+// The servers of a list "db1, db2:5433", each with its port (the given one when the
+// part names none). The setting file's reader has checked the parts already.
+QList<Server> serverList(const QString& text, int port)
+{
+    QList<Server> servers;
+    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
+        const Server s = parseServer(part.trimmed());
+        if (!s.host.isEmpty())
+            servers << Server{s.host, s.port > 0 ? s.port : port};
+    }
+    if (servers.isEmpty())
+        servers << Server{text.trimmed(), port};
+    return servers;
+}
+
+// The string for the servers: with one server, the driver's own SERVER and PORT; with
+// several, their names in SERVER and their ports (when they differ) handed with the other
+// options to the server's library, which alone knows lists of ports.
+QString composeFor(const QString& database, const QList<Server>& servers, const Account& account,
+                   const QString& sslMode, const QString& sslRootCert, const QString& libraryOptions)
+{
+    QStringList hosts, ports;
+    for (const Server& s : servers) {
+        hosts << s.host;
+        ports << QString::number(s.port);
+    }
+    const bool samePort = ports.count(ports.first()) == ports.size();
+    QStringList options;
+    if (!samePort)
+        options << QStringLiteral("port=%1").arg(ports.join(u','));
+    if (!libraryOptions.isEmpty())
+        options << libraryOptions;
+    // The driver hands options it does not know itself to the server's library.
+    if (!sslRootCert.isEmpty())
+        options << QStringLiteral("sslrootcert=%1").arg(sslRootCert);
+    const QString portOption = samePort ? QStringLiteral("PORT=%1;").arg(ports.first()) : QString();
+    const QString libraryPart = options.isEmpty() ? QString() : QStringLiteral("pqopt={%1};").arg(options.join(u' '));
+    return QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=%1;SERVER=%2;%3UID=%4;PWD=%5;SSLmode=%6;%7")
+               .arg(database, hosts.join(u','), portOption, account.user, account.password, sslMode, libraryPart)
+        + QStringLiteral("ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;"
+                         "ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;MaxLongVarcharSize=8190;")
+        + QStringLiteral("Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;UnknownsAsLongVarchar=0;"
+                         "BoolsAsChar=1;Parse=0;ExtraSysTablePrefixes=;LFConversion=1;UpdatableCursors=1;")
+        + QStringLiteral("TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;"
+                         "LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1");
+}
+}
+
+Server parseServer(const QString& text)
+{
+    // "host:port"; an address with more than one colon is an IPv6 address without a port.
+    static const QRegularExpression withPort(QStringLiteral("^([^:]+):(\\d{1,5})$"));
+    const QRegularExpressionMatch m = withPort.match(text);
+    if (!m.hasMatch())
+        return {text, 0};
+    const int port = m.captured(2).toInt();
+    return port >= 1 && port <= 65535 ? Server{m.captured(1), port} : Server{};
 }
 
 Account signInAccount()
@@ -37,18 +114,24 @@ QString compose(const QString& database, const QString& server, int port)
 QString compose(const QString& database, const QString& server, int port, const Account& account,
                 const QString& sslMode, const QString& sslRootCert)
 {
-    // The driver hands options it does not know itself to the server's library.
-    const QString rootCert = sslRootCert.isEmpty() ? QString() : QStringLiteral("pqopt={sslrootcert=%1};").arg(sslRootCert);
-    return QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=") + database
-        + QStringLiteral(";SERVER=") + server
-        + QStringLiteral(";PORT=") + QString::number(port)
-        + QStringLiteral(";UID=%1;PWD=%2;SSLmode=%3;").arg(account.user, account.password, sslMode) + rootCert
-        + QStringLiteral("ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;"
-                         "ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;MaxLongVarcharSize=8190;")
-        + QStringLiteral("Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;UnknownsAsLongVarchar=0;"
-                         "BoolsAsChar=1;Parse=0;ExtraSysTablePrefixes=;LFConversion=1;UpdatableCursors=1;")
-        + QStringLiteral("TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;"
-                         "LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1");
+    // Several servers: the server's library tries them in turn and keeps the one that
+    // accepts writes, so a workstation finds the primary after a failover by itself.
+    const QList<Server> servers = serverList(server, port);
+    const bool several = servers.size() > 1;
+    return composeFor(database, servers, account, sslMode, sslRootCert,
+                      several ? QStringLiteral("target_session_attrs=read-write connect_timeout=%1").arg(kConnectTimeoutSeconds)
+                              : QString());
+}
+
+QString composeForReports(const QString& database, const QString& servers, int port, const Account& account,
+                          const QString& sslMode, const QString& sslRootCert)
+{
+    // Only a hot standby will do, and even one promoted while the connection stays open
+    // refuses writes: reports never write.
+    return composeFor(database, serverList(servers, port), account, sslMode, sslRootCert,
+                      QStringLiteral("target_session_attrs=standby connect_timeout=%1 "
+                                     "options='-c default_transaction_read_only=on'")
+                          .arg(kConnectTimeoutSeconds));
 }
 
 QString withAccount(const QString& connectionString, const Account& account)
@@ -99,10 +182,24 @@ InstallationSetting parseSetting(const QString& text)
         if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
             value = value.mid(1, value.size() - 2).trimmed();
         static const QStringList known{QStringLiteral("server"), QStringLiteral("database"), QStringLiteral("port"),
-                                       QStringLiteral("sslmode"), QStringLiteral("sslrootcert")};
+                                       QStringLiteral("sslmode"), QStringLiteral("sslrootcert"),
+                                       QStringLiteral("report_server")};
         if (!known.contains(key)) {
             setting.problems << QStringLiteral("%1: неизвестный параметр «%2»").arg(where, key);
             continue;
+        }
+        const bool serverList = key == QLatin1String("server") || key == QLatin1String("report_server");
+        if (serverList) {
+            // "db1, db2:5433": the names go into the string separated by commas alone.
+            QStringList parts;
+            for (const QString& part : value.split(u','))
+                parts << part.trimmed();
+            const QString problem = value.isEmpty() ? QString() : serverListProblem(parts);
+            if (!problem.isEmpty()) {
+                setting.problems << QStringLiteral("%1: %2: «%3»").arg(where, problem, value);
+                continue;
+            }
+            value = value.isEmpty() ? QString() : parts.join(u',');
         }
         if (value.contains(unsafe)) {
             setting.problems << QStringLiteral("%1: недопустимое значение «%2»").arg(where, value);
@@ -128,6 +225,8 @@ InstallationSetting parseSetting(const QString& text)
             setting.sslRootCert = value;
         } else if (key == QLatin1String("server")) {
             setting.server = value;
+        } else if (key == QLatin1String("report_server")) {
+            setting.reportServer = value;
         } else {
             setting.database = value;
         }
@@ -173,13 +272,33 @@ QString fromArguments(const QStringList& args, const InstallationSetting& settin
                                       setting.sslRootCert);
 }
 
-QString forThisWorkstation(const QStringList& args)
+InstallationSetting readInstalledSetting()
 {
     const QString path = settingFilePath();
     const InstallationSetting setting = readSetting(path);
     for (const QString& problem : setting.problems)
         qWarning().noquote() << QStringLiteral("%1: %2 (пропущено)").arg(path, problem);
-    return fromArguments(args, setting);
+    return setting;
 }
+
+QString forThisWorkstation(const QStringList& args)
+{
+    return fromArguments(args, readInstalledSetting());
+}
+
+QString reportsFor(const QStringList& args, const InstallationSetting& setting)
+{
+    if (!args.value(1).isEmpty())
+        return {};
+    const QString servers = !setting.reportServer.isEmpty() ? setting.reportServer
+        : setting.server.contains(u',')                     ? setting.server
+                                                            : QString();
+    if (servers.isEmpty())
+        return {};
+    return composeForReports(setting.database.isEmpty() ? QString::fromLatin1(kDefaultDatabase) : setting.database,
+                             servers, setting.port > 0 ? setting.port : kPlantPort, signInAccount(),
+                             sslModeOf(setting), setting.sslRootCert);
+}
+
 
 }

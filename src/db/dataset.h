@@ -24,6 +24,10 @@ public:
     Dataset(const QString& name, const QString& connectionName, QObject* parent = nullptr);
 
     QString name() const { return objectName(); }
+    // The connection the next open() reads on (the reports read on a standby's when one
+    // serves them); the rows already read stay.
+    void setConnectionName(const QString& connectionName) { connectionName_ = connectionName; }
+    QString connectionName() const { return connectionName_; }
 
     // Replacing the text closes the dataset.
     void setSql(const QString& sql);

@@ -243,6 +243,11 @@ QString describe(const Row& row, const Names& names)
     return parts.join(QStringLiteral("; "));
 }
 
+SqlRun::Table Store::selectOn(const QString& sql, const SqlRun::Params& params) const
+{
+    return connection_.isEmpty() ? dm_.selectTable(sql, params) : SqlRun::selectTable(connection_, sql, params);
+}
+
 bool Store::available() const
 {
     const SqlRun::Result r = dm_.select(QStringLiteral("select to_regclass('accounts_dep.change_log') is not null"));
@@ -267,7 +272,7 @@ QVector<Row> Store::page(const Filter& filter, const Cursor& after, int pageSize
         where << QStringLiteral("(c.changed_at, c.id) < (cast(:at as timestamptz), %1)").arg(after.id);
         params.insert(QStringLiteral("at"), after.at);
     }
-    const SqlRun::Table t = dm_.selectTable(QString::fromLatin1(kPage).arg(where.join(QStringLiteral(" and "))).arg(pageSize), params);
+    const SqlRun::Table t = selectOn(QString::fromLatin1(kPage).arg(where.join(QStringLiteral(" and "))).arg(pageSize), params);
     QVector<Row> rows;
     rows.reserve(t.rowCount());
     for (int r = 0; r < t.rowCount(); ++r) {
@@ -313,7 +318,7 @@ Names Store::names(const QVector<Row>& rows) const
         for (const qint64 code : set)
             list << QString::number(code);
         QHash<qint64, QString>& target = *namesOf(names, reference);
-        const SqlRun::Table t = dm_.selectTable(QString::fromLatin1(statement).arg(list.join(u',')));
+        const SqlRun::Table t = selectOn(QString::fromLatin1(statement).arg(list.join(u',')));
         for (int r = 0; r < t.rowCount(); ++r)
             if (!t.value(r, 1).isNull())
                 target.insert(t.value(r, 0).toLongLong(), t.value(r, 1).toString().trimmed());

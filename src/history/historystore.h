@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVector>
 
+#include "db/sqlrun.h"
+
 class DataModule;
 
 // The history of changes the server writes (accounts_dep.change_log), read a page at a
@@ -78,6 +80,11 @@ public:
 
     explicit Store(DataModule& dm) : dm_(dm) {}
 
+    // The connection page() and names() read on (the reports' standby when it serves
+    // them); empty: the data module's own.
+    void setConnection(const QString& connectionName) { connection_ = connectionName; }
+    DataModule& dataModule() const { return dm_; }
+
     // Whether the server keeps a history at all (a database whose schema was not yet
     // upgraded has none).
     bool available() const;
@@ -90,7 +97,10 @@ public:
     QVector<QPair<int, QString>> workers() const;
 
 private:
+    SqlRun::Table selectOn(const QString& sql, const SqlRun::Params& params = {}) const;
+
     DataModule& dm_;
+    QString connection_;
 };
 
 }

@@ -5,6 +5,7 @@
 #include "core/roles.h"
 #include "core/sessionname.h"
 #include "db/datamodule.h"
+#include "db/reportsource.h"
 #include "ui/guard.h"
 #include "ui/waitcursor.h"
 
@@ -154,11 +155,16 @@ void HistoryWindow::loadPage()
 {
     WaitCursor wait;
     // One row more than shown tells whether a next page exists.
-    rows_ = store_.page(filter(), pageStarts_.last(), pageSize_ + 1);
+    const ReportSource::Choice source = ReportSource::of(store_.dataModule())->read([this](const QString& connection) {
+        store_.setConnection(connection);
+        rows_ = store_.page(filter(), pageStarts_.last(), pageSize_ + 1);
+        names_ = store_.names(rows_);
+    });
+    ui->SourceLabel->setText(source.note);
+    ui->SourceLabel->setVisible(!source.note.isEmpty());
     hasNext_ = rows_.size() > pageSize_;
     if (hasNext_)
         rows_.removeLast();
-    names_ = store_.names(rows_);
 
     ui->Grid->clearContents();
     ui->Grid->setRowCount(int(rows_.size()));

@@ -4,6 +4,7 @@
 #include "core/windowlookup.h"
 #include "db/datamodule.h"
 #include "db/dataset.h"
+#include "db/reportsource.h"
 #include "export/spreadsheet.h"
 #include "reports/productexport.h"
 #include "reports/summarylayout.h"
@@ -21,9 +22,8 @@ void previousMonthPeriod(const QDate& today, QDate* from, QDate* to)
 }
 
 SummaryReportsWindow::SummaryReportsWindow(QWidget* parent)
-    : QDialog(parent), ui(new Ui::SummaryReportsWindow),
-      xlsRep_(SummaryStore::makeQuery(QStringLiteral("XLS_Rep"), SummaryStore::productExportSql(),
-                                      DataModule::instance(), this))
+    : QDialog(parent), ui(new Ui::SummaryReportsWindow), dm_(DataModule::instance()),
+      xlsRep_(SummaryStore::makeQuery(QStringLiteral("XLS_Rep"), SummaryStore::productExportSql(), dm_, this))
 {
     ui->setupUi(this);
     DateTyping::install(ui->DTPicker1);
@@ -122,10 +122,30 @@ void SummaryReportsWindow::showReport(SummaryLayout* layout, const QString& repo
     const auto closeQuery = qScopeGuard([&query] { query.close(); });
     {
         WaitCursor wait;
-        query.open();
+        openOnReportSource(query);
     }
     layout->setTitle(title(titlePrefix, from, to));
     layout->preview(report, pdfFileName(report, from, to), this);
+}
+
+QString SummaryReportsWindow::sourceNote() const
+{
+    return ui->SourceLabel->text();
+}
+
+void SummaryReportsWindow::openOnReportSource(Dataset& query)
+{
+    if (!dm_) {
+        query.open();
+        return;
+    }
+    const ReportSource::Choice source = ReportSource::of(*dm_)->read([&query](const QString& connection) {
+        query.close();
+        query.setConnectionName(connection);
+        query.open();
+    });
+    ui->SourceLabel->setText(source.note);
+    ui->SourceLabel->setVisible(!source.note.isEmpty());
 }
 
 void SummaryReportsWindow::onExcel()
@@ -136,7 +156,7 @@ void SummaryReportsWindow::onExcel()
     SummaryStore::setProductKind(query, productKind());
     const auto closeQuery = qScopeGuard([&query] { query.close(); });
     WaitCursor wait;
-    query.open();
+    openOnReportSource(query);
     ProductExport::write(query, Spreadsheet::reports(), [this](int written, int total) {
         ui->Button6->setText(ProductExport::caption(written, total));
     }, ProductExport::fileTitle(periodFrom(), periodTo()));

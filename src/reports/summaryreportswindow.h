@@ -1,8 +1,10 @@
 #pragma once
 #include <QDate>
 #include <QDialog>
+#include <QPointer>
 
 namespace Ui { class SummaryReportsWindow; }
+class DataModule;
 class Dataset;
 class SummaryLayout;
 
@@ -37,10 +39,17 @@ public:
     // The name the preview proposes for the PDF file of a report over the period.
     static QString pdfFileName(const QString& report, const QDate& from, const QDate& to);
 
+    // The status line: where the last report read its rows (empty and hidden without a
+    // standby for the reports).
+    QString sourceNote() const;
+
 private:
+    // Opens the query where the reports read now, and says where in the status line.
+    void openOnReportSource(Dataset& query);
     void showReport(SummaryLayout* layout, const QString& report, const QString& titlePrefix);
 
     Ui::SummaryReportsWindow* ui;
+    QPointer<DataModule> dm_;   // the data module whose connection the reports read on
     Dataset* xlsRep_;
 };
 

@@ -71,6 +71,8 @@ public:
     OwnServer& operator=(const OwnServer&) = delete;
 
     int port() const { return port_; }
+    // The folder of the PostgreSQL programs the server runs from.
+    QString bin() const { return bin_; }
     // The server's folder (its data directory is pgdata below it).
     QString folder() const { return folder_.path(); }
 
@@ -87,6 +89,12 @@ public:
     void stop()
     {
         run(bin_ + QStringLiteral("/pg_ctl"), {QStringLiteral("-D"), dataDir(), QStringLiteral("-m"), QStringLiteral("fast"),
+                                               QStringLiteral("-w"), QStringLiteral("stop")});
+    }
+    // Stops the server as a machine that dies does: no session is told, nothing is flushed.
+    void kill()
+    {
+        run(bin_ + QStringLiteral("/pg_ctl"), {QStringLiteral("-D"), dataDir(), QStringLiteral("-m"), QStringLiteral("immediate"),
                                                QStringLiteral("-w"), QStringLiteral("stop")});
     }
     void start()

@@ -88,6 +88,75 @@ private slots:
         QVERIFY2(s.contains(expected), qPrintable(s));
     }
 
+    // Several servers: the driver names them all and the server's library keeps the one
+    // that accepts writes; ports that differ go to the library, which alone knows lists of
+    // them. One server keeps the documented text.
+    void severalServers_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("expected");
+        const QString attrs = QStringLiteral("target_session_attrs=read-write connect_timeout=10");
+        QTest::newRow("two servers, one port")
+            << QStringLiteral("server = db1, db2\n")
+            << QStringLiteral("SERVER=db1,db2;PORT=5432;UID=tabel_signin;PWD=tabel-vhod;SSLmode=allow;pqopt={%1};ReadOnly=0;").arg(attrs);
+        QTest::newRow("the port line for both")
+            << QStringLiteral("server = db1,db2\nport = 5433\n")
+            << QStringLiteral("SERVER=db1,db2;PORT=5433;UID=");
+        QTest::newRow("ports of their own")
+            << QStringLiteral("server = db1:5433, db2\n")
+            << QStringLiteral("SERVER=db1,db2;UID=tabel_signin;PWD=tabel-vhod;SSLmode=allow;pqopt={port=5433,5432 %1};ReadOnly=0;").arg(attrs);
+        QTest::newRow("with the plant's authority")
+            << QStringLiteral("server = db1, db2\nsslmode = verify-full\nsslrootcert = /etc/tabel/server.crt\n")
+            << QStringLiteral(";SSLmode=verify-full;pqopt={%1 sslrootcert=/etc/tabel/server.crt};ReadOnly=0;").arg(attrs);
+        QTest::newRow("one server with its port")
+            << QStringLiteral("server = db1:5433\n")
+            << QStringLiteral("SERVER=db1;PORT=5433;UID=tabel_signin;PWD=tabel-vhod;SSLmode=allow;ReadOnly=0;");
+    }
+    void severalServers()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, expected);
+        const auto parsed = ConnectionString::parseSetting(setting);
+        QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(QLatin1Char('\n'))));
+        const QString s = ConnectionString::installedDefault(parsed);
+        QVERIFY2(s.contains(expected), qPrintable(s));
+        // The role's account goes in as into a string of one server.
+        const QString role = ConnectionString::withAccount(s, {QStringLiteral("tabel_full"), QStringLiteral("x")});
+        QCOMPARE(role, QString(s).replace(QStringLiteral("UID=tabel_signin;PWD=tabel-vhod;"), QStringLiteral("UID=tabel_full;PWD=x;")));
+    }
+
+    // The reports read on a hot standby: the report server of the setting, else any
+    // standby among several servers; none with one server or a server on the command line.
+    void theReportServer_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("expected");
+        const QString attrs = QStringLiteral("pqopt={target_session_attrs=standby connect_timeout=10 "
+                                             "options='-c default_transaction_read_only=on'};");
+        QTest::newRow("report server named") << QStringLiteral("server = db1, db2\nreport_server = db2\n") << QStringList{}
+                                             << QStringLiteral("DATABASE=kesta_erp;SERVER=db2;PORT=5432;UID=tabel_signin;PWD=tabel-vhod;SSLmode=allow;") + attrs;
+        QTest::newRow("any standby of the list") << QStringLiteral("server = db1, db2:5433\ndatabase = zavod\n") << QStringList{}
+                                                 << QStringLiteral("DATABASE=zavod;SERVER=db1,db2;UID=tabel_signin;PWD=tabel-vhod;SSLmode=allow;"
+                                                                   "pqopt={port=5432,5433 target_session_attrs=standby");
+        QTest::newRow("one server") << QStringLiteral("server = db1\n") << QStringList{} << QString();
+        QTest::newRow("the command line's server") << QStringLiteral("server = db1, db2\nreport_server = db2\n")
+                                                   << QStringList{QStringLiteral("b"), QStringLiteral("s")} << QString();
+    }
+    void theReportServer()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QStringList, args);
+        QFETCH(QString, expected);
+        const auto parsed = ConnectionString::parseSetting(setting);
+        QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(QLatin1Char('\n'))));
+        const QString s = ConnectionString::reportsFor(args, parsed);
+        if (expected.isEmpty())
+            QVERIFY2(s.isEmpty(), qPrintable(s));
+        else
+            QVERIFY2(s.contains(expected), qPrintable(s));
+    }
+
     // Another account replaces the sign-in account and nothing else.
     void anotherAccountChangesOnlyTheAccount()
     {
@@ -112,6 +181,9 @@ private slots:
         QTest::newRow("server with an option after it") << "server = db2;UID=postgres" << "недопустимое значение";
         QTest::newRow("database with a brace") << "database = a}b" << "недопустимое значение";
         QTest::newRow("server with a blank") << "server = db 2" << "недопустимое значение";
+        QTest::newRow("empty name in a list") << "server = db1,,db2" << "пустое имя сервера в списке";
+        QTest::newRow("port of a server out of range") << "server = db1, db2:70000" << "порт сервера должен быть числом";
+        QTest::newRow("report server with an option after it") << "report_server = db2;UID=postgres" << "недопустимое значение: «db2;UID=postgres»";
         QTest::newRow("unknown TLS mode") << "sslmode = always" << "sslmode может быть";
         QTest::newRow("TLS mode in capitals") << "sslmode = REQUIRE" << "sslmode может быть";
         QTest::newRow("certificate file with an option after it") << "sslrootcert = /etc/ca.crt;UID=postgres" << "недопустимое значение";

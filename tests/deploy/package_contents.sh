@@ -45,6 +45,7 @@ check "schema.sql" has '-rw-r--r--' usr/share/tabel/schema.sql
 check "demo.sql" has '-rw-r--r--' usr/share/tabel/demo.sql
 check "the server set-up script, executable" has '-rwxr-xr-x' usr/share/tabel/tabel-setup-server
 check "the set-up script's backup part beside it" has '-rw-r--r--' usr/share/tabel/tabel-backup.sh
+check "the standby's steps beside the set-up script" has '-rw-r--r--' usr/share/tabel/tabel-standby.sh
 check "the set-up script on the administrator's path" has 'lrwxrwxrwx' 'usr/sbin/tabel-setup-server -> ../share/tabel/tabel-setup-server'
 check "the README" has '-rw-r--r--' usr/share/doc/tabel/README.md
 check "the user's guide as HTML" has '-rw-r--r--' usr/share/doc/tabel/user/index.html
@@ -85,6 +86,8 @@ SUGGESTS=$(field Suggests | tr ',' '\n' | sed 's/ //g')
 for suggested in pgbackrest jq; do
   check "suggests $suggested for the server's backups" grep -qx "$suggested" <<<"$SUGGESTS"
 done
+check "the packaged standby's steps are the source's" cmp -s "$SOURCE/scripts/tabel-standby.sh" "$ROOT/usr/share/tabel/tabel-standby.sh"
+check "the set-up script's manual page tells of --standby-of" grep -q 'standby' <<<"$(zcat "$ROOT/usr/share/man/man8/tabel-setup-server.8.gz")"
 check "the changelog names this version" grep -q "^tabel ($VERSION)" <<<"$(zcat "$ROOT/usr/share/doc/tabel/changelog.gz")"
 check "the set-up script's manual page tells of --upgrade" grep -q 'upgrade' <<<"$(zcat "$ROOT/usr/share/man/man8/tabel-setup-server.8.gz")"
 check "the packaged setting file sets nothing until edited" [ -z "$(grep -v -e '^#' -e '^ *$' "$ROOT/etc/tabel/tabel.conf")" ]

@@ -21,8 +21,13 @@ void runAdmin(const QString& sql)
     {
         QSqlDatabase admin = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
                                                           : QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        // A test that makes servers of its own one after another points it at each; one
+        // that killed its server finds this connection dead.
+        const QString wanted = TestDatabase::adminConnectionStringFor(QStringLiteral("postgres"));
+        if (admin.databaseName() != wanted || (admin.isOpen() && !QSqlQuery(admin).exec(QStringLiteral("select 1"))))
+            admin.close();
         if (!admin.isOpen()) {
-            admin.setDatabaseName(TestDatabase::adminConnectionStringFor(QStringLiteral("postgres")));
+            admin.setDatabaseName(wanted);
             if (!admin.open())
                 throw std::runtime_error(("test server unreachable: " + admin.lastError().text()).toStdString());
         }

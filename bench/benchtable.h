@@ -8,7 +8,7 @@
 // repetition of a piece of work runs under a name of its own ("bench <work> #<n>"), so
 // the durations of one repetition add up to the server's time for it: parse, bind and
 // execute of prepared statements, simple queries, transaction statements alike.
-#include "app/roles.h"
+#include "core/roles.h"
 #include "db/connectionstring.h"
 #include "db/datamodule.h"
 #include "db/sqlrun.h"

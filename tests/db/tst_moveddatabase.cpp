@@ -1,4 +1,4 @@
-#include "app/roles.h"
+#include "core/roles.h"
 #include "db/connectionstring.h"
 #include "db/datamodule.h"
 #include "ownserver.h"

@@ -1,5 +1,5 @@
 #include "../reports/reportrun.h"
-#include "app/roles.h"
+#include "core/roles.h"
 #include "app/windows.h"
 #include "db/connectionstring.h"
 #include "db/datamodule.h"

@@ -6,6 +6,7 @@
 #include "core/sessionname.h"
 #include "db/datamodule.h"
 #include "db/reportsource.h"
+#include "ui/datetyping.h"
 #include "ui/guard.h"
 #include "ui/waitcursor.h"
 
@@ -32,6 +33,9 @@ HistoryWindow::HistoryWindow(QWidget* parent)
     fitColumns();
     ui->DateFrom->setEnabled(false);
     ui->DateTo->setEnabled(false);
+    // Dates typed into the period boxes are read whole, however the box was reached.
+    DateTyping::install(ui->DateFrom);
+    DateTyping::install(ui->DateTo);
 
     connect(ui->PeriodBox, &QCheckBox::toggled, this, [this](bool on) {
         ui->DateFrom->setEnabled(on);

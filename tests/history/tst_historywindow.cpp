@@ -178,6 +178,20 @@ private slots:
         child<QCheckBox>("PeriodBox")->setChecked(false);
     }
 
+    // A period typed into its boxes after Home is the period typed, not another date.
+    void typedPeriodDatesAreReadWhole()
+    {
+        child<QCheckBox>("PeriodBox")->setChecked(true);
+        for (const char* name : {"DateFrom", "DateTo"}) {
+            auto* box = child<QDateEdit>(name);
+            box->setDate(QDate(2024, 5, 2));
+            QTest::keyClick(box, Qt::Key_Home);
+            QTest::keyClicks(box, QStringLiteral("30112026"));
+            QCOMPARE(box->date(), QDate(2026, 11, 30));
+        }
+        child<QCheckBox>("PeriodBox")->setChecked(false);
+    }
+
     // "Далее" and "Назад" walk the pages; the last page switches "Далее" off.
     void pagesForwardAndBack()
     {

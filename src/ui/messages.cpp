@@ -10,14 +10,15 @@ namespace {
 Recorder* g_recorder = nullptr;
 
 QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text, const QString& caption,
-                                 QMessageBox::StandardButtons buttons)
+                                 QMessageBox::StandardButtons buttons,
+                                 QMessageBox::StandardButton defaultButton = QMessageBox::Yes)
 {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent)
         parent = QApplication::activeWindow();
     QMessageBox box(icon, caption, text, buttons, parent);
     if (buttons & QMessageBox::No)
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(defaultButton);
     return QMessageBox::StandardButton(box.exec());
 }
 
@@ -54,6 +55,14 @@ bool question(const QString& text, const QString& caption)
     if (record(text, caption, Icon::Question))
         return g_recorder->answers.isEmpty() ? g_recorder->defaultAnswer : g_recorder->answers.takeFirst();
     return show(QMessageBox::Question, text, caption, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool questionDefaultNo(const QString& text, const QString& caption)
+{
+    if (record(text, caption, Icon::Question))
+        return g_recorder->answers.isEmpty() ? g_recorder->defaultAnswer : g_recorder->answers.takeFirst();
+    return show(QMessageBox::Question, text, caption, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 Recorder::Recorder(bool defaultAnswer) : defaultAnswer(defaultAnswer)

@@ -16,6 +16,8 @@ void warning(const QString& text, const QString& caption);
 void information(const QString& text, const QString& caption);
 // A question with the buttons Yes and No and a question icon; true for Yes.
 bool question(const QString& text, const QString& caption);
+// The same question with No as the default button, for a slip that Enter must not let by.
+bool questionDefaultNo(const QString& text, const QString& caption);
 
 struct Shown {
     QString text;

@@ -240,7 +240,10 @@ void BrigadeEntry::onAddWorker()
     const QString hours = rowCount() > 0 ? cell(rowCount() - 1, Hours) : QStringLiteral("0");
     addRow(worker.id, worker.fio, {QString(), QStringLiteral("0"), QString(), hours});
     ui->WorkerFind->clear();
-    editCell(rowCount() - 1, Quantity);
+    // On to the quantity once the name hints, which handed this Enter on, have closed and
+    // given the focus back to the name box.
+    const int row = rowCount() - 1;
+    QTimer::singleShot(0, this, [this, row] { editCell(row, Quantity); });
 }
 
 void BrigadeEntry::addRow(int w_id, const QString& fio, const Cells& cells)
@@ -431,7 +434,9 @@ void BrigadeEntry::onSave()
         return;
     }
 
-    dm->smenaForShift(rows.first().shift)->reopen();
+    // The journal shows the new rows at once; it re-reads everything again when this closes.
+    if (Dataset* journal = dm->smenaForShift(rows.first().shift); journal->isOpen())
+        journal->reopen();
     dm->H_Tabel_1->close();
     dm->H_Tabel_2->close();
     dm->H_Tabel_3->close();

@@ -15,6 +15,7 @@
 #include "directories/workereditor.h"
 #include "directories/workerslist.h"
 #include "history/historywindow.h"
+#include "journal/brigadeentry.h"
 #include "journal/entryeditor.h"
 #include "journal/journalwindow.h"
 #include "reports/productdetaillayout.h"
@@ -123,6 +124,7 @@ void createOtherWindows()
     w.kindEditor = new KindEditor;
     w.operationEditor = new OperationEditor;
     w.entryEditor = new EntryEditor;
+    w.brigadeEntry = new BrigadeEntry;
     w.summaryReports = new SummaryReportsWindow;
     w.timesheet = new TimesheetWindow;
     w.productDetail = new ProductDetailLayout;

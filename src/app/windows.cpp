@@ -25,6 +25,7 @@ void tellWhereWindowsAre()
     tell<KindEditor>([] { return appWindows().kindEditor; });
     tell<OperationEditor>([] { return appWindows().operationEditor; });
     tell<EntryEditor>([] { return appWindows().entryEditor; });
+    tell<BrigadeEntry>([] { return appWindows().brigadeEntry; });
     tell<SummaryLayout>([] { return appWindows().workerSummary; }, "workerSummary");
     tell<SummaryLayout>([] { return appWindows().productSummary; }, "productSummary");
     tell<SummaryLayout>([] { return appWindows().workerDetail; }, "workerDetail");

@@ -13,6 +13,7 @@ class KindsList;
 class KindEditor;
 class NormsWindow;
 class EntryEditor;
+class BrigadeEntry;
 class SummaryReportsWindow;
 class SummaryLayout;
 class TimesheetWindow;
@@ -32,6 +33,7 @@ struct AppWindows {
     KindEditor* kindEditor = nullptr;            // TForm9
     OperationEditor* operationEditor = nullptr;  // TForm10
     EntryEditor* entryEditor = nullptr;          // TForm11
+    BrigadeEntry* brigadeEntry = nullptr;        // a brigade's entries in one grid
     SummaryLayout* workerSummary = nullptr;      // TForm16, never shown
     SummaryLayout* productSummary = nullptr;     // TForm17, never shown
     SummaryReportsWindow* summaryReports = nullptr;  // TForm18

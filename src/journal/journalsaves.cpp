@@ -45,9 +45,8 @@ JournalSaves::JournalSaves(DataModule& dm) : dm_(dm), entries_(dm), journal_(&dm
 {
 }
 
-void JournalSaves::lockWorkers(std::initializer_list<int> workers)
+void JournalSaves::lockWorkers(std::vector<int> sorted)
 {
-    std::vector<int> sorted(workers);
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     for (const int worker : sorted)
@@ -77,9 +76,8 @@ JournalSaves::Outcome JournalSaves::add(const EntryRow& row, const QDate& today)
     try {
         outcome = inOneTransaction(dm_, kNotAdded, [&] {
             lockWorkers({row.w_id});
-            if (entries_.duplicateCount(row) > 0)
+            if (!insertUnlessDuplicate(row, today))
                 return Outcome::Duplicate;
-            entries_.insert(row, today);
             HoursPosting::postDay(dm_, row.w_id, row.shift, row.date, true);
             pendingInsert_ = insertText;   // until the commit is known to have answered
             return Outcome::Saved;
@@ -91,6 +89,43 @@ JournalSaves::Outcome JournalSaves::add(const EntryRow& row, const QDate& today)
     }
     pendingInsert_.clear();
     return outcome;
+}
+
+bool JournalSaves::insertUnlessDuplicate(const EntryRow& row, const QDate& today)
+{
+    if (entries_.duplicateCount(row) > 0)
+        return false;
+    entries_.insert(row, today);
+    return true;
+}
+
+JournalSaves::Outcome JournalSaves::addAll(const QVector<EntryRow>& rows, const QDate& today, int* atRow)
+{
+    *atRow = -1;
+    return inOneTransaction(dm_, kNotAdded, [&] {
+        std::vector<int> workers;
+        for (const EntryRow& row : rows)
+            workers.push_back(row.w_id);
+        lockWorkers(workers);
+        // Each row is checked after the ones before it are written: the same worker twice
+        // with equal entries in one brigade is a duplicate too.
+        for (int i = 0; i < rows.size(); ++i) {
+            *atRow = i;
+            if (!insertUnlessDuplicate(rows[i], today))
+                return Outcome::Duplicate;
+        }
+        QVector<Day> posted;
+        for (int i = 0; i < rows.size(); ++i) {
+            const Day day{rows[i].w_id, rows[i].shift, rows[i].date};
+            if (posted.contains(day))
+                continue;
+            *atRow = i;
+            HoursPosting::postDay(dm_, day.worker, day.shift, day.date, true);
+            posted.append(day);
+        }
+        *atRow = -1;
+        return Outcome::Saved;
+    });
 }
 
 JournalSaves::Outcome JournalSaves::change(const EntryRow& row, int id, const QDate& today)

@@ -4,6 +4,8 @@
 
 #include <QDate>
 #include <QString>
+#include <QVector>
+#include <vector>
 
 class DataModule;
 
@@ -26,6 +28,10 @@ public:
 
     // A new entry and its day (the row is created when missing).
     Outcome add(const EntryRow& row, const QDate& today);
+    // Many new entries (a brigade's shift) as one transaction: every row written and every
+    // day they touch posted, or nothing at all. On a duplicate or a refusal *atRow is the
+    // index of the row it concerns (-1 when it concerns none: the commit).
+    Outcome addAll(const QVector<EntryRow>& rows, const QDate& today, int* atRow);
     // The entry with its new values, its new day, and the day it left when the change
     // moved it to another worker, shift or date.
     Outcome change(const EntryRow& row, int id, const QDate& today);
@@ -49,7 +55,10 @@ private:
     };
     // The worker, shift and date of a stored entry; nothing when it is gone.
     std::optional<Day> dayOf(int id, bool forUpdate);
-    void lockWorkers(std::initializer_list<int> workers);
+    void lockWorkers(std::vector<int> workers);
+    // Inside the caller's transaction, with the worker locked: writes the entry unless an
+    // equal one is there; false for a duplicate.
+    bool insertUnlessDuplicate(const EntryRow& row, const QDate& today);
 
     DataModule& dm_;
     EntryStore entries_;

@@ -13,6 +13,7 @@
 #include "directories/workerslist.h"
 #include "history/historywindow.h"
 #include "import/legacyimport.h"
+#include "journal/brigadeentry.h"
 #include "journal/entryeditor.h"
 #include "journal/journalstore.h"
 #include "reports/summaryreportswindow.h"
@@ -118,6 +119,13 @@ JournalWindow::JournalWindow(QWidget* parent)
     addItem(menuBar, QStringLiteral("N5"), QStringLiteral("Выход"), nullptr);
     connect(findChild<QAction*>(QStringLiteral("N5")), &QAction::triggered, this, &QDialog::reject);
     addItem(menuBar, QStringLiteral("N12"), QStringLiteral("Импорт"), &JournalWindow::onImport)->setVisible(false);
+    // A brigade's entries in one grid, for the roles that may add entries (as "Добавить").
+    QMenu* brigade = menuBar->addMenu(QStringLiteral("Бригада"));
+    brigade->setObjectName(QStringLiteral("BrigadeMenu"));
+    addItem(brigade, QStringLiteral("BrigadeItem"), QStringLiteral("Ввод бригадой"), &JournalWindow::onBrigade)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    connect(brigade, &QMenu::aboutToShow, this,
+            [this, brigade] { brigade->actions().first()->setEnabled(ui->Button1->isEnabled()); });
     addFirstLetterKeys(menuBar, this);
     // The user's guide, last on the bar and added after the letter keys: Alt+С stays
     // "Справочники"; the guide's key is F1.
@@ -307,6 +315,19 @@ void JournalWindow::onAdd()
     EntryEditor* editor = WindowLookup::find<EntryEditor>();
     editor->prepareNew(date());
     editor->exec();
+    onActivated();
+}
+
+void JournalWindow::onBrigade()
+{
+    if (!ui->Button1->isEnabled() || isMonthClosed())
+        return;
+    CurrentJournal = currentShiftJournal();
+    BrigadeEntry* brigade = WindowLookup::find<BrigadeEntry>();
+    if (!brigade)
+        return;
+    brigade->prepare();
+    brigade->exec();
     onActivated();
 }
 

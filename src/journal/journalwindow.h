@@ -53,6 +53,7 @@ public:
     void onDayOffToggled();
     void onRefresh();
     void onAdd();
+    void onBrigade();
     void onChange();
     void onDelete();
     void onAccept();

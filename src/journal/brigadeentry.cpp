@@ -116,7 +116,7 @@ void BrigadeEntry::prepare()
     ui->OperationBox->clear();
     ui->PriceBox->clear();
     ui->WorkerFind->clear();
-    JournalContext* j = journalContext();
+    JournalContext* j = WindowLookup::find<JournalContext>();
     const QDate date = j ? j->date() : Clock::today();
     const int shift = j ? qBound(1, j->currentShift(), 4) : 1;
     ui->DraftDate->setDate(date.addDays(-1));
@@ -166,7 +166,7 @@ void BrigadeEntry::operationChosen(const OperationsList::Choice& operation)
 {
     operation_ = operation;
     // The factors of the moment of choosing, as in the entry editor.
-    JournalContext* j = journalContext();
+    JournalContext* j = WindowLookup::find<JournalContext>();
     cena_ = EntryPrice::finalPrice(operation.cena, j && j->isDayOff(), j ? j->currentShift() : 0);
     operationText_ = EntryStore::operationText(entries_.marka(operation.productId), operation.vid, operation.naimen);
     ui->OperationBox->setText(operationText_);
@@ -389,7 +389,7 @@ void BrigadeEntry::onSave()
         ui->WorkerFind->setFocus();
         return;
     }
-    JournalContext* j = journalContext();
+    JournalContext* j = WindowLookup::find<JournalContext>();
     QVector<EntryRow> rows;
     for (int r = 0; r < rowCount(); ++r) {
         const EntryInput input = inputOf(r);

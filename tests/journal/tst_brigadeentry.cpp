@@ -1,4 +1,4 @@
-#include "app/clock.h"
+#include "core/clock.h"
 #include "app/windows.h"
 #include "db/datamodule.h"
 #include "journal/brigadeentry.h"

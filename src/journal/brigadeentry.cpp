@@ -26,8 +26,6 @@
 
 namespace {
 
-constexpr int kHoursInDay = 24;
-
 bool isNumberColumn(int column)
 {
     return column == BrigadeEntry::Quantity || column == BrigadeEntry::Hours || column == BrigadeEntry::Defects
@@ -465,14 +463,21 @@ bool BrigadeEntry::confirmDayHours(const QVector<EntryRow>& rows)
             e.addNote(JournalSaves::kNotAdded);
             throw;
         }
-        if (total <= kHoursInDay)
+        const EntryStore::DayHours judged = EntryStore::judgeDayHours(total);
+        if (judged == EntryStore::DayHours::Fits)
             continue;
-        const QString question =
-            QStringLiteral("У рабочего %1 за %2 в смене %3 получится %4 ч — больше %5 часов в сутки. Записать бригаду?")
-                .arg(cell(it.value(), Worker), NumberText::date(row.date))
-                .arg(row.shift)
-                .arg(total)
-                .arg(kHoursInDay);
+        const QString sum = QStringLiteral("У рабочего %1 за %2 в смене %3 получится %4 ч")
+                                .arg(cell(it.value(), Worker), NumberText::date(row.date))
+                                .arg(row.shift)
+                                .arg(total);
+        if (judged == EntryStore::DayHours::TooMany) {
+            Messages::error(QStringLiteral("%1 — такое число часов не записать. Исправьте время.").arg(sum),
+                            QStringLiteral("Проверка часов"));
+            editCell(it.value(), Hours);
+            return false;
+        }
+        const QString question = QStringLiteral("%1 — больше %2 часов в сутки. Записать бригаду?")
+                                     .arg(sum).arg(EntryStore::kHoursInDay);
         if (!Messages::question(question, QStringLiteral("Проверка часов"), Messages::Default::No)) {
             editCell(it.value(), Hours);
             return false;

@@ -20,7 +20,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
-#include <limits>
 
 namespace {
 
@@ -358,18 +357,20 @@ bool EntryEditor::confirmDayHours(const EntryRow& row, int ownId)
         e.addNote(ownId == 0 ? JournalSaves::kNotAdded : JournalSaves::kNotChanged);
         throw;
     }
-    if (total <= kHoursInDay)
+    const EntryStore::DayHours judged = EntryStore::judgeDayHours(total);
+    if (judged == EntryStore::DayHours::Fits)
         return true;
     const QString sum = QStringLiteral("У рабочего %1 за %2 в смене %3 получится %4 ч")
                             .arg(ui->Edit1->text().trimmed(), NumberText::date(row.date))
                             .arg(row.shift)
                             .arg(total);
     // The timesheet keeps a day's hours as an integer: a sum past it is refused here,
-    // before the server would fail on it half way through the save. Enter answers "Нет".
-    if (total > std::numeric_limits<qint32>::max())
+    // before the server would refuse it. Enter answers "Нет".
+    if (judged == EntryStore::DayHours::TooMany)
         Messages::error(QStringLiteral("%1 — такое число часов не записать. Исправьте время.").arg(sum),
                         QStringLiteral("Проверка часов"));
-    else if (Messages::question(QStringLiteral("%1 — больше %2 часов в сутки. Записать позицию?").arg(sum).arg(kHoursInDay),
+    else if (Messages::question(QStringLiteral("%1 — больше %2 часов в сутки. Записать позицию?")
+                                    .arg(sum).arg(EntryStore::kHoursInDay),
                                 QStringLiteral("Проверка часов"), Messages::Default::No))
         return true;
     ui->Edit6->setFocus();

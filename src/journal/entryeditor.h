@@ -75,7 +75,6 @@ private:
     // Asks before a save that gives the worker more hours in the shift's day than a day
     // has; false when the foreman answers no.
     bool confirmDayHours(const EntryRow& row, int ownId);
-    static constexpr int kHoursInDay = 24;
 
     Ui::EntryEditor* ui;
     DataModule* dm;

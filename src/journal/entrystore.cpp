@@ -177,6 +177,13 @@ int EntryStore::duplicateCount(const EntryRow& row, int ownId) const
     return dm_.select(duplicateCountSql(row, ownId)).rows.value(0).value(0).toInt();
 }
 
+EntryStore::DayHours EntryStore::judgeDayHours(qint64 total)
+{
+    if (total > std::numeric_limits<qint32>::max())
+        return DayHours::TooMany;
+    return total > kHoursInDay ? DayHours::MoreThanADay : DayHours::Fits;
+}
+
 qint64 EntryStore::dayHours(const EntryRow& row, int ownId) const
 {
     const QString sql = QStringLiteral("select coalesce(sum(time), 0) as tim from accounts_dep.smena where w_id=%1 "

@@ -80,6 +80,12 @@ public:
     // The hours of the entry's worker in its shift and date, the entry itself left out
     // (ownId 0 for a new one).
     qint64 dayHours(const EntryRow& row, int ownId) const;
+
+    // A worker's day in one shift: more than a day's hours is surely a slip of the keys
+    // (the foreman decides); a sum the timesheet's integer day cannot hold is refused.
+    static constexpr int kHoursInDay = 24;
+    enum class DayHours { Fits, MoreThanADay, TooMany };
+    static DayHours judgeDayHours(qint64 total);
     void insert(const EntryRow& row, const QDate& today);
     // Returns the number of rows changed: 0 when the entry is gone.
     int update(const EntryRow& row, int id, const QDate& today);

@@ -267,6 +267,17 @@ private slots:
         QCOMPARE(grid->currentRow(), 0);
         QCOMPARE(grid->currentColumn(), int(BrigadeEntry::Quantity));
         QCOMPARE(entries(), before);
+
+        // A day the timesheet cannot hold is refused, as in the entry editor: no question.
+        grid->item(0, BrigadeEntry::Quantity)->setText(QStringLiteral("5"));
+        db->exec(QStringLiteral("update accounts_dep.smena set time=2147483000 where w_id=%1").arg(workers[1]));
+        grid->item(1, BrigadeEntry::Hours)->setText(QStringLiteral("1000"));
+        no.clear();
+        brigade->onSave();
+        QCOMPARE(no.shown.size(), 1);
+        QCOMPARE(no.shown[0].icon, Messages::Icon::Error);
+        QVERIFY2(no.lastText().contains(QStringLiteral("такое число часов не записать")), qPrintable(no.lastText()));
+        QCOMPARE(entries(), before);
     }
 
     // Another shift's journal as a draft: its workers and hours of the operation, the

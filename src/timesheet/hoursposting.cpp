@@ -2,7 +2,6 @@
 
 #include "db/datamodule.h"
 #include "db/sqltext.h"
-#include "db/transaction.h"
 
 // The posting is the server's own function (accounts_dep.post_day_hours): it counts the
 // worker's row, sums the day's entries and writes the day column, creating the row when
@@ -55,8 +54,6 @@ void HoursPosting::postDay(DataModule& dm, int w_id, int shift, const QDate& dat
 
 void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate)
 {
-    Transaction transaction(dm.connectionName());
-    dm.execute(HoursPosting::lockStatement(w_id));
+    // One statement, a transaction of its own; the server's posting takes the lock.
     HoursPosting::postDay(dm, w_id, shift, date, mayCreate);
-    transaction.commit();
 }

@@ -10,13 +10,14 @@ class DataModule;
 void PostDayHours(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate);
 
 namespace HoursPosting {
-// The same posting inside the caller's transaction, which holds the worker's timesheet
-// lock (lockStatement) already: a save posts the days it touches together with the entry.
+// The same posting inside the caller's transaction: a save posts the days it touches
+// together with the entry (the server's posting takes the worker's lock itself).
 void postDay(DataModule& dm, int w_id, int shift, const QDate& date, bool mayCreate);
 
 // The server's posting of one day: it counts the row, sums the day and writes it.
 QString postStatement(int w_id, int shift, const QDate& date, bool mayCreate);
-// Taken first in the posting's transaction: one posting of a worker at a time.
+// The worker's timesheet lock, which the server's posting takes too: a save takes it
+// before its duplicate check, so two saves of one worker take turns.
 QString lockStatement(int w_id);
 // The posting rule as one statement over the whole journal: the number of worker-days
 // (worker, shift, date) whose timesheet hours differ from the sum of their entries.

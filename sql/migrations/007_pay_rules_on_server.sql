@@ -153,6 +153,9 @@ declare
   first_day date := make_date(year_no, month_no, 1);
   next_first date := (make_date(year_no, month_no, 1) + interval '1 month')::date;
   bad date;
+  bad_shift integer;
+  bad_worker integer;
+  bad_hours bigint;
   cols text;
   new_cols text;
   old_cols text;
@@ -163,20 +166,25 @@ begin
     perform set_config('lock_timeout', '15s', true);
   end if;
   lock table accounts_dep.h_tabel in access exclusive mode;
-  -- An entry without worker, shift or hours cannot be summed into a row.
-  select min(g.data) into bad
+  -- The month's day sums are checked once, before any row is made: an entry without
+  -- worker, shift or hours cannot be summed into a row, and a day's sum must fit its column.
+  select g.data, g.smena, g.w_id, g.tim into bad, bad_shift, bad_worker, bad_hours
     from (select s.data, s.smena, s.w_id, sum(s.time) as tim from accounts_dep.smena s
            where s.data >= first_day and s.data < next_first group by s.data, s.smena, s.w_id) g
-   where g.smena is null or g.w_id is null or g.tim is null;
-  if bad is not null then
-    raise exception using errcode = 'TBP04',
-      message = format('Табель не перестроен: записи журнала за %s не удалось сложить: '
-                       'у записи нет рабочего, смены или часов.', to_char(bad, 'DD.MM.YYYY'));
+   where g.smena is null or g.w_id is null or g.tim is null or g.tim > 2147483647 or g.tim < -2147483648
+   order by g.data
+   limit 1;
+  if found then
+    if bad_shift is null or bad_worker is null or bad_hours is null then
+      raise exception using errcode = 'TBP04',
+        message = format('Табель не перестроен: записи журнала за %s не удалось сложить: '
+                         'у записи нет рабочего, смены или часов.', to_char(bad, 'DD.MM.YYYY'));
+    end if;
+    perform accounts_dep.check_day_hours(bad_hours, bad_worker, bad_shift, bad);
   end if;
   select string_agg(format('d%s', d), ', ' order by d), string_agg(format('n.d%s', d), ', ' order by d),
          string_agg(format('t.d%s', d), ', ' order by d),
-         string_agg(format('accounts_dep.check_day_hours(coalesce(sum(g.tim) filter (where g.day = %1$s), 0), '
-                           'g.w_id, g.smena, make_date(%2$s, %3$s, %1$s)) as d%1$s', d, year_no, month_no),
+         string_agg(format('coalesce(sum(g.tim) filter (where g.day = %1$s), 0)::integer as d%1$s', d),
                     ', ' order by d)
     into cols, new_cols, old_cols, sums
     from generate_series(1, extract(day from next_first - 1)::integer) d;

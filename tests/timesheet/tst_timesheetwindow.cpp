@@ -601,6 +601,10 @@ private slots:
         QTest::newRow("an entry without a worker") << "insert into accounts_dep.smena(w_id, i_id, o_id, data, smena, time) "
                                                       "values (null, PRODUCT, OPERATION, '30.06.2024', 2, 4)"
                                                    << "30.06.2024";
+        QTest::newRow("a day past what the timesheet holds")
+            << "insert into accounts_dep.smena(w_id, i_id, o_id, data, smena, time) "
+               "values (WORKER, PRODUCT, OPERATION, '21.06.2024', 1, 2147483000), (WORKER, PRODUCT, OPERATION, '21.06.2024', 1, 1000)"
+            << "за 21.06.2024 в смене 1 (2147484000 ч) не помещается в табель";
         QTest::newRow("the server refuses the rows")
             << "create or replace function public.refuse_timesheet() returns trigger language plpgsql as "
                "$$ begin raise exception 'Табель закрыт'; end $$;"

@@ -433,15 +433,20 @@ private:
             kb.keyClick(list, Qt::Key_Down, kind);
     }
 
-    // In the brigade's name box: letters until the hints hold his name alone.
+    // In the brigade's name box: letters until his name is the first of the hints below
+    // the box; Down takes it into the box unless it is the only one left.
     void findInHints(Keyboard& kb, const QString& fio)
     {
         auto* box = brigade->findChild<QLineEdit*>(QStringLiteral("WorkerFind"));
         QCompleter* hints = box->completer();
+        auto firstHint = [&] {
+            return box->text().isEmpty() ? QString() : hints->completionModel()->index(0, 0).data().toString();
+        };
         int typed = 0;
-        while (!(box->text().size() > 0 && hints->completionCount() == 1 && hints->currentCompletion() == fio)
-               && typed < fio.size())
+        while (firstHint() != fio && typed < fio.size())
             kb.keyClicks(brigade, fio.mid(typed++, 1), QStringLiteral("names"));
+        if (hints->completionCount() > 1)
+            kb.keyClick(brigade, Qt::Key_Down, QStringLiteral("names"));
     }
 
     // Ins, the workers list, the operations list, quantity, hours, defects, Enter.

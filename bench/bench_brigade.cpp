@@ -88,6 +88,7 @@ class Keyboard {
 public:
     int count = 0;
     QMap<QString, int> byKind;
+    mutable int reactivated = 0;   // times the top window was given the activation back
 
     // The open popup takes the keys (as the name hints do); otherwise the focused control
     // of the top window. The platform offscreen leaves a closed popup the active window:
@@ -98,6 +99,7 @@ public:
         if (QWidget* popup = QApplication::activePopupWidget())
             return popup;
         if (QApplication::activeWindow() != top) {
+            ++reactivated;
             top->activateWindow();
             settle();
         }
@@ -110,7 +112,8 @@ public:
         QTest::keyClick(target(top), key, modifiers);
         settle();
     }
-    // Each character one key, Cyrillic letters with their key code as a keyboard sends them.
+    // Each character one key, Cyrillic letters with their key code and text as a keyboard
+    // sends them (QTest::keyClicks sends Latin-1 characters only).
     void keyClicks(QWidget* top, const QString& text, const QString& kind)
     {
         for (const QChar c : text) {
@@ -242,6 +245,7 @@ struct Result {
     int keys = 0;
     double seconds = 0;
     QMap<QString, int> byKind;
+    int reactivated = 0;
 };
 
 class Bench {
@@ -322,10 +326,12 @@ public:
                              qPrintable(path.day.toString(Qt::ISODate)), qPrintable(wrong));
                 return false;
             }
-            results.append({path.name, keyboard.count, seconds, keyboard.byKind});
+            results.append({path.name, keyboard.count, seconds, keyboard.byKind, keyboard.reactivated});
         }
         return true;
     }
+
+    int entries() const { return int(shift.size()); }
 
 private:
     void makeDirectory()
@@ -587,12 +593,13 @@ int main(int argc, char* argv[])
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 
     QVector<Result> results;
+    double entries = 0;
     {
         Bench bench;
         if (!bench.run(results))
             return 1;
+        entries = bench.entries();
     }
-    const double entries = 40;
     std::printf("| Path | Keystrokes per entry | Seconds per entry |\n|---|---:|---:|\n");
     for (const Result& r : results)
         std::printf("| %s | %.1f | %.3f |\n", qPrintable(r.path), r.keys / entries, r.seconds / entries);
@@ -601,7 +608,8 @@ int main(int argc, char* argv[])
         QStringList kinds;
         for (auto it = r.byKind.cbegin(); it != r.byKind.cend(); ++it)
             kinds << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
-        std::printf("%s: %d keys in %.1f s (%s)\n", qPrintable(r.path), r.keys, r.seconds, qPrintable(kinds.join(QStringLiteral(", "))));
+        std::printf("%s: %d keys in %.1f s (%s; the window activated again %d times)\n", qPrintable(r.path), r.keys,
+                    r.seconds, qPrintable(kinds.join(QStringLiteral(", "))), r.reactivated);
     }
     const double ratio = double(results[1].keys) / results[0].keys;
     std::printf("\nBrigade grid / entry editor keystrokes: %.2f (goal: at most 0.33) — %s\n", ratio,

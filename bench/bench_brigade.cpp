@@ -28,6 +28,7 @@
 #include "support/testdb.h"
 #include "ui/messages.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCompleter>
 #include <QDateEdit>
@@ -89,6 +90,7 @@ public:
     int count = 0;
     QMap<QString, int> byKind;
     mutable int reactivated = 0;   // times the top window was given the activation back
+    int buttonKeys = 0;            // keys that click a button: Qt acts 100 ms after showing it pressed
 
     // The open popup takes the keys (as the name hints do); otherwise the focused control
     // of the top window. The platform offscreen leaves a closed popup the active window:
@@ -109,6 +111,10 @@ public:
     void keyClick(QWidget* top, Qt::Key key, const QString& kind, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         tally(kind);
+        const QKeySequence keys(key | modifiers);
+        for (const QAbstractButton* button : top->findChildren<QAbstractButton*>())
+            if (button->isVisible() && button->shortcut() == keys)
+                ++buttonKeys;
         QTest::keyClick(target(top), key, modifiers);
         settle();
     }
@@ -246,6 +252,7 @@ struct Result {
     double seconds = 0;
     QMap<QString, int> byKind;
     int reactivated = 0;
+    int buttonKeys = 0;
 };
 
 class Bench {
@@ -326,7 +333,7 @@ public:
                              qPrintable(path.day.toString(Qt::ISODate)), qPrintable(wrong));
                 return false;
             }
-            results.append({path.name, keyboard.count, seconds, keyboard.byKind, keyboard.reactivated});
+            results.append({path.name, keyboard.count, seconds, keyboard.byKind, keyboard.reactivated, keyboard.buttonKeys});
         }
         return true;
     }
@@ -608,8 +615,10 @@ int main(int argc, char* argv[])
         QStringList kinds;
         for (auto it = r.byKind.cbegin(); it != r.byKind.cend(); ++it)
             kinds << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
-        std::printf("%s: %d keys in %.1f s (%s; the window activated again %d times)\n", qPrintable(r.path), r.keys,
-                    r.seconds, qPrintable(kinds.join(QStringLiteral(", "))), r.reactivated);
+        std::printf("%s: %d keys in %.1f s (%s; the window activated again %d times); %d keys clicked a button, "
+                    "%.1f s of waiting for the pressed look\n",
+                    qPrintable(r.path), r.keys, r.seconds, qPrintable(kinds.join(QStringLiteral(", "))), r.reactivated,
+                    r.buttonKeys, r.buttonKeys * 0.1);
     }
     const double ratio = double(results[1].keys) / results[0].keys;
     std::printf("\nBrigade grid / entry editor keystrokes: %.2f (goal: at most 0.33) — %s\n", ratio,

@@ -200,7 +200,7 @@ private:
         const int level = QThread::currentThread()->loopLevel();
         if (!acting_.empty() && acting_.back() >= level)
             return false;
-        return top() == step.window && QThread::currentThread()->loopLevel() == 1 + openModals() && (step.focus.isEmpty() || focusName() == step.focus);
+        return top() == step.window && level == 1 + openModals() && (step.focus.isEmpty() || focusName() == step.focus);
     }
     void tick()
     {

@@ -239,9 +239,13 @@ void BrigadeEntry::onAddWorker()
     addRow(worker.id, worker.fio, {QString(), QStringLiteral("0"), QString(), hours});
     ui->WorkerFind->clear();
     // On to the quantity once the name hints, which handed this Enter on, have closed and
-    // given the focus back to the name box.
+    // given the focus back to the name box. A hint chosen with the arrows is written back
+    // into the box as they close: emptied there again, or the next name would follow it.
     const int row = rowCount() - 1;
-    QTimer::singleShot(0, this, [this, row] { editCell(row, Quantity); });
+    QTimer::singleShot(0, this, [this, row] {
+        ui->WorkerFind->clear();
+        editCell(row, Quantity);
+    });
 }
 
 void BrigadeEntry::addRow(int w_id, const QString& fio, const Cells& cells)

@@ -280,6 +280,38 @@ private slots:
         QCOMPARE(entries(), before);
     }
 
+    // A name taken from the hints below the box with the arrows: his row is added and the
+    // box is empty again for the next name (the hints write the name back as they close).
+    void nameChosenFromTheHints()
+    {
+        Messages::Recorder recorder;
+        open(cutting);
+        auto* box = brigade->findChild<QLineEdit*>(QStringLiteral("WorkerFind"));
+        box->completer()->setCompletionMode(QCompleter::PopupCompletion);
+        // The open hints take the keys, as on a desktop.
+        auto hintKey = [&](Qt::Key k) {
+            QWidget* hints = QApplication::activePopupWidget();
+            QTest::keyClick(hints ? hints : focused(), k);
+            settle();
+        };
+        for (const int i : {2, 7}) {
+            type(names[i].left(2));
+            QVERIFY(box->completer()->popup()->isVisible());
+            hintKey(Qt::Key_Down);
+            QCOMPARE(box->text(), names[i]);
+            hintKey(Qt::Key_Return);
+            QCOMPARE(focusName(), QStringLiteral("CellEdit"));
+            QCOMPARE(box->text(), QString());
+            type(QStringLiteral("5"));
+            key(Qt::Key_Return);
+            QCOMPARE(focusName(), QStringLiteral("WorkerFind"));
+        }
+        QVERIFY2(recorder.shown.isEmpty(), qPrintable(recorder.texts().join(u'\n')));
+        QCOMPARE(brigade->rowCount(), 2);
+        QCOMPARE(brigade->cell(0, BrigadeEntry::Worker), names[2]);
+        QCOMPARE(brigade->cell(1, BrigadeEntry::Worker), names[7]);
+    }
+
     // Another shift's journal as a draft: its workers and hours of the operation, the
     // quantities typed down the column, today's price of the rule.
     void draftFromPreviousShift()

@@ -6,6 +6,7 @@
 //   bench_timesheet [runs]   (on the plant database of bench/run: BENCH_DATABASE)
 #include "app/windows.h"
 #include "benchtable.h"
+#include "db/connectionstring.h"
 #include "db/datamodule.h"
 #include "reports/timesheetlayout.h"
 #include "plantdata.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
 #include <cstdio>
@@ -34,24 +36,29 @@ QString dayList(const QString& pattern)
 }
 
 // The month rebuilt by one statement on the server, in one transaction with its delete:
-// one pass over the month's journal rows, the day sums as columns.
-void rebuildAsOneStatement(DataModule* dm, const QDate& month)
+// one pass over the month's journal rows, the day sums as columns. Sent as the schema's
+// owner: no login of the program may write the timesheet itself.
+void rebuildAsOneStatement(QSqlDatabase& owner, const QDate& month)
 {
     QStringList sums;
     for (int day = 1; day <= 31; ++day)
         sums << QStringLiteral("coalesce(sum(time) filter (where data=date '%1'), 0)")
                     .arg(month.addDays(day - 1).toString(Qt::ISODate));
-    QSqlDatabase db = QSqlDatabase::database(dm->connectionName());
-    db.transaction();
-    dm->execute(QStringLiteral("delete from accounts_dep.h_tabel where month=%1 and year=%2").arg(month.month()).arg(month.year()));
-    dm->execute(QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, %1) "
-                               "select smena, w_id, %3, %4, %2 from accounts_dep.smena "
-                               "where data >= date '%5' and data < date '%6' group by smena, w_id")
-                    .arg(dayList(QStringLiteral("d%1")), sums.join(QStringLiteral(", ")))
-                    .arg(month.month())
-                    .arg(month.year())
-                    .arg(month.toString(Qt::ISODate), month.addMonths(1).toString(Qt::ISODate)));
-    db.commit();
+    QSqlQuery query(owner);
+    owner.transaction();
+    query.exec(QStringLiteral("delete from accounts_dep.h_tabel where month=%1 and year=%2").arg(month.month()).arg(month.year()));
+    const bool ok = query.exec(QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, %1) "
+                                              "select smena, w_id, %3, %4, %2 from accounts_dep.smena "
+                                              "where data >= date '%5' and data < date '%6' group by smena, w_id")
+                                   .arg(dayList(QStringLiteral("d%1")), sums.join(QStringLiteral(", ")))
+                                   .arg(month.month())
+                                   .arg(month.year())
+                                   .arg(month.toString(Qt::ISODate), month.addMonths(1).toString(Qt::ISODate)));
+    if (!ok) {
+        std::fprintf(stderr, "the one-statement rebuild failed: %s\n", qPrintable(query.lastError().text()));
+        std::exit(1);
+    }
+    owner.commit();
 }
 
 }
@@ -78,8 +85,15 @@ int main(int argc, char* argv[])
     // Each run on a vacuumed table, as a month is rebuilt now and then, not many times a
     // minute: the dead rows of earlier runs would slow every later one.
     auto vacuum = [dm] { dm->execute(QStringLiteral("vacuum accounts_dep.h_tabel")); };
-    const Bench::Measure oneStatement = Bench::measure(dm, QStringLiteral("rebuild one statement"), runs,
-                                                       [&] { rebuildAsOneStatement(dm, month); }, 1, vacuum);
+    QSqlDatabase owner = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("owner"));
+    owner.setDatabaseName(ConnectionString::withAccount(Bench::plantSignInString(), {QStringLiteral("postgres"), QString()}));
+    if (!owner.open()) {
+        std::fprintf(stderr, "cannot connect as the schema's owner: %s\n", qPrintable(owner.lastError().text()));
+        return 1;
+    }
+    const Bench::Measure oneStatement = Bench::measure(
+        [&owner](const QString& name) { QSqlQuery(owner).exec(QStringLiteral("set application_name = '%1'").arg(name)); },
+        QStringLiteral("rebuild one statement"), runs, [&] { rebuildAsOneStatement(owner, month); }, 1, vacuum);
     const Bench::Measure byStore = Bench::measure(dm, QStringLiteral("rebuild store"), runs,
                                                   [&] { store.rebuildMonth(month.month(), month.year(), {}); }, 1, vacuum);
     const Bench::Measure byWindow = Bench::measure(dm, QStringLiteral("rebuild window"), runs, [&] { window.onRebuild(); }, 1, vacuum);
@@ -87,7 +101,7 @@ int main(int argc, char* argv[])
     const Bench::Measure opening = Bench::withFloor(Bench::measure(dm, QStringLiteral("timesheet opening"), runs * 2, open),
                                                     QStringLiteral("timesheet opening"), runs * 2, open);
 
-    Bench::row(QStringLiteral("timesheet month rebuild by the window's statements (%1 rows)").arg(timesheetRows), byStore,
+    Bench::row(QStringLiteral("timesheet month rebuild by the program: one call of the server's rebuild (%1 rows)").arg(timesheetRows), byStore,
                QStringLiteral("x1.5"));
     Bench::row(QStringLiteral("  the same against one set-based statement"), byStore.program, oneStatement.program,
                QStringLiteral("ms"), QStringLiteral("x2"), QStringLiteral("one statement, timed by the client"));

@@ -382,7 +382,7 @@ QVariant valueAt(SQLHSTMT statement, SQLUSMALLINT columnNumber, SQLULEN row, Col
         if (length == SQL_NO_TOTAL || length / SQLLEN(sizeof(SQLWCHAR)) > room)
             return readWhole(statement, columnNumber, row, c, ok);
         const qsizetype chars = length / SQLLEN(sizeof(SQLWCHAR));
-        if (c.previousText.size() != chars || std::memcmp(c.previousText.constData(), p, size_t(length)) != 0)
+        if (chars == 0 || c.previousText.size() != chars || std::memcmp(c.previousText.constData(), p, size_t(length)) != 0)
             c.previousText = QString::fromUtf16(reinterpret_cast<const char16_t*>(p), chars);
         return c.previousText;
     }

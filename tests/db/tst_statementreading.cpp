@@ -126,6 +126,15 @@ private slots:
         QTest::newRow("expressions and casts")
             << QStringLiteral("select n, i::numeric * 1.5 as x, (case when i > 0 then 'Да' else 'Нет' end) as word, "
                               "round(num, 2) as rounded, count(*) over () as total from public.kinds order by n");
+        // A text equal to the row before's is shared, not read again: equal, changed to
+        // one of the same length, empty, null, and runs across the blocks' borders.
+        QTest::newRow("texts repeating row after row")
+            << QStringLiteral("select n, tx from (values (1, 'Иванов'), (2, 'Иванов'), (3, ''), (4, ''), (5, null), "
+                              "(6, 'Иванов'), (7, 'Иванова'), (8, 'Иванов'), (9, null), (10, ''), (11, 'Кот'), "
+                              "(12, 'Кит'), (13, 'Кит')) v(n, tx) order by n");
+        QTest::newRow("repeated texts over many blocks")
+            << QStringLiteral("select n, 'строка ' || (i / 700) as tx, (case when i % 5 = 0 then null else 'ёж' end) as e "
+                              "from public.kinds where i is not null order by n");
         QTest::newRow("no rows") << QStringLiteral("select * from public.kinds where false");
     }
     // The first run sends the text whole, the second prepares it, the third runs the kept
